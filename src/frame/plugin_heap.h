@@ -1,0 +1,16 @@
+// The plugin's C heap. Every buffer the plugin owns (heap texts, BLOB copies,
+// codec work buffers) is allocated here, so that a test build can make any
+// chosen allocation fail and prove that each failure path ends in the
+// command's empty result. In the product these are plain malloc/realloc/free.
+#pragma once
+
+#include <cstddef>
+
+void* PluginMalloc(size_t size);
+// Like realloc: on failure the old block is left as it was and null returned.
+void* PluginRealloc(void* block, size_t size);
+void PluginFree(void* block);
+
+// Test seam: when set above 0, the N-th allocation from now fails (once).
+// Counting is process-wide and not synchronised: single-threaded tests only.
+void PluginHeapFailAfter(long allocations);
