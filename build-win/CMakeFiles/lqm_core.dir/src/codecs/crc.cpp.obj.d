@@ -1,0 +1,40 @@
+CMakeFiles/lqm_core.dir/src/codecs/crc.cpp.obj: \
+ /work/main/src/codecs/crc.cpp /work/main/src/codecs/crc.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/array \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/compare \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/initializer_list \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/x86_64-w64-mingw32/bits/c++config.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/x86_64-w64-mingw32/bits/os_defines.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/x86_64-w64-mingw32/bits/cpu_defines.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/pstl/pstl_config.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/type_traits \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/functexcept.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/exception_defines.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/stl_algobase.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/cpp_type_traits.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/ext/type_traits.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/ext/numeric_traits.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/stl_pair.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/move.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/utility.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/stl_iterator_base_types.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/stl_iterator_base_funcs.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/concept_check.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/debug/assertions.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/stl_iterator.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/ptr_traits.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/debug/debug.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/predefined_ops.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/range_access.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/cstdint \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/stdint.h \
+ /usr/share/mingw-w64/include/stdint.h \
+ /usr/share/mingw-w64/include/crtdefs.h \
+ /usr/share/mingw-w64/include/corecrt.h \
+ /usr/share/mingw-w64/include/_mingw.h \
+ /usr/share/mingw-w64/include/_mingw_mac.h \
+ /usr/share/mingw-w64/include/_mingw_secapi.h \
+ /usr/share/mingw-w64/include/vadefs.h \
+ /usr/share/mingw-w64/include/sdks/_mingw_ddk.h \
+ /usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/stddef.h \
+ /usr/share/mingw-w64/include/stddef.h

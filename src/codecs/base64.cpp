@@ -1,0 +1,122 @@
+// Base64 in place (see base64.h).
+//
+// Each routine builds its result in a work block of the worst-case size, then
+// hands that block to the caller (shrunk to fit) and frees the caller's old
+// one. Handing over instead of copying back means the only allocation that
+// can fail is the work block, before anything has changed.
+//
+// Decoding follows a small state machine kept compatible with the stored
+// texts it must read: four 6-bit slots, a count of filled slots and a padding
+// flag. "=" switches the flag on for good; while it is on, every further
+// alphabet character or "=" closes a group of the current count at once, so
+// nothing after the first "=" can add output. A group of c slots closed gives
+// c - 1 bytes (so 0 and 1 slots give none).
+#include "codecs/base64.h"
+
+#include <array>
+#include <cstddef>
+
+#include "frame/plugin_heap.h"
+
+namespace {
+
+constexpr char kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Decoding classes: 0..63 alphabet values, kPad for "=", kSkip for the rest.
+constexpr unsigned char kPad = 64;
+constexpr unsigned char kSkip = 255;
+
+constexpr std::array<unsigned char, 256> BuildDecodeTable() {
+  std::array<unsigned char, 256> table{};
+  for (auto& entry : table) entry = kSkip;
+  for (int value = 0; value < 64; ++value) {
+    table[static_cast<unsigned char>(kBase64Alphabet[value])] = static_cast<unsigned char>(value);
+  }
+  table['='] = kPad;
+  return table;
+}
+constexpr std::array<unsigned char, 256> kDecodeTable = BuildDecodeTable();
+static_assert(kDecodeTable['A'] == 0 && kDecodeTable['/'] == 63 && kDecodeTable['-'] == kSkip,
+              "the URL-safe characters are skipped, not mapped");
+
+// Gives the caller the work block as the result: shrunk to `used` bytes, or
+// freed when empty. The caller's old block is released.
+void HandOver(unsigned char** buffer, int64_t* length, unsigned char* work, int64_t used) {
+  PluginFree(*buffer);
+  if (used == 0) {
+    PluginFree(work);
+    *buffer = nullptr;
+    *length = 0;
+    return;
+  }
+  // A failed shrink keeps the larger block, which is still correct.
+  void* shrunk = PluginRealloc(work, static_cast<size_t>(used));
+  *buffer = static_cast<unsigned char*>(shrunk != nullptr ? shrunk : work);
+  *length = used;
+}
+
+}  // namespace
+
+bool EncodeBase64InPlace(unsigned char** buffer, int64_t* length) {
+  const int64_t n = *length > 0 && *buffer != nullptr ? *length : 0;
+  const int64_t outputLength = Base64EncodedLength(n);
+  unsigned char* work = static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(outputLength)));
+  if (work == nullptr) return false;
+
+  const unsigned char* in = *buffer;
+  unsigned char* out = work;
+  int64_t position = 0;
+  for (; position + 3 <= n; position += 3) {
+    const unsigned b0 = in[position], b1 = in[position + 1], b2 = in[position + 2];
+    *out++ = kBase64Alphabet[b0 >> 2];
+    *out++ = kBase64Alphabet[((b0 & 3) << 4) | (b1 >> 4)];
+    *out++ = kBase64Alphabet[((b1 & 15) << 2) | (b2 >> 6)];
+    *out++ = kBase64Alphabet[b2 & 63];
+  }
+  const int64_t rest = n - position;
+  if (rest > 0) {
+    const unsigned b0 = in[position];
+    const unsigned b1 = rest > 1 ? in[position + 1] : 0;
+    *out++ = kBase64Alphabet[b0 >> 2];
+    *out++ = kBase64Alphabet[((b0 & 3) << 4) | (b1 >> 4)];
+    *out++ = rest > 1 ? kBase64Alphabet[(b1 & 15) << 2] : '=';
+    *out++ = '=';
+  }
+  HandOver(buffer, length, work, outputLength);
+  return true;
+}
+
+bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length) {
+  const int64_t n = *length > 0 && *buffer != nullptr ? *length : 0;
+  // 3 bytes per whole group of 4 characters, plus room for one more group.
+  const int64_t capacity = 3 * (n / 4 + 1);
+  unsigned char* work = static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(capacity)));
+  if (work == nullptr) return false;
+
+  const unsigned char* in = *buffer;
+  unsigned slots[4] = {0, 0, 0, 0};
+  int filled = 0;
+  bool padding = false;
+  int64_t used = 0;
+  for (int64_t position = 0; position < n; ++position) {
+    const unsigned char value = kDecodeTable[in[position]];
+    if (value == kSkip) continue;
+    if (value == kPad) {
+      padding = true;
+    } else {
+      slots[filled] = value;
+      if (!padding) ++filled;
+    }
+    if (filled == 4 || padding) {
+      const unsigned char decoded[3] = {
+          static_cast<unsigned char>((slots[0] << 2) | (slots[1] >> 4)),
+          static_cast<unsigned char>((slots[1] << 4) | (slots[2] >> 2)),
+          static_cast<unsigned char>((slots[2] << 6) | slots[3])};
+      for (int index = 0; index < filled - 1; ++index) work[used++] = decoded[index];
+      filled = 0;
+    }
+  }
+  HandOver(buffer, length, work, used);
+  return true;
+}

@@ -1,0 +1,20 @@
+// Base64 (RFC 4648, standard alphabet, "=" padding) over a caller's heap
+// buffer, transformed in place.
+//
+// The buffer is a PluginMalloc block held as pointer plus length; each
+// routine may replace the block, and a result of 0 bytes leaves the caller
+// with no block (null, length 0). On failure (working memory unavailable)
+// the routines return false and leave pointer and length as they were.
+//
+// Encoding writes one line with no breaks and no terminator. Decoding is
+// lenient: bytes outside the alphabet are skipped, the first "=" ends the
+// data, and a final group of 1 to 3 characters without "=" is dropped.
+#pragma once
+
+#include <cstdint>
+
+bool EncodeBase64InPlace(unsigned char** buffer, int64_t* length);
+bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length);
+
+// The encoded length of n bytes: 4 characters per started group of 3.
+inline int64_t Base64EncodedLength(int64_t n) { return 4 * ((n + 2) / 3); }

@@ -1,0 +1,176 @@
+// CRC engines (see crc.h for the models).
+//
+// Three ways to the same value, all constexpr so that the compiler checks
+// each against the catalogue's check values of "123456789" below:
+//   - BitwiseCrc: the definition, eight shift steps per byte;
+//   - TableCrc: one lookup per byte in a 256-entry table of the polynomial,
+//     MSB first, input bytes reflected through a byte table when asked;
+//   - ReflectedSlicedCrc32: CRC-32 with reflected input, eight bytes per step
+//     ("slicing-by-8", Kounavis and Berry, 2005) over the reflected form of
+//     the same table. The register is kept reflected, so reflecting the result
+//     is free and the data bytes need no reflection.
+// The tables of the three catalogue polynomials are computed at compile time;
+// any other polynomial gets a table built on the stack for the call. Engines
+// accept widths of 8 to 16 (16-bit) and 8 to 32 (32-bit).
+#include "codecs/crc.h"
+
+namespace {
+
+constexpr std::array<uint8_t, 256> BuildByteReflection() {
+  std::array<uint8_t, 256> table{};
+  for (uint32_t value = 0; value < 256; ++value) table[value] = static_cast<uint8_t>(ReflectBits(value, 8));
+  return table;
+}
+constexpr std::array<uint8_t, 256> kReflectedBytes = BuildByteReflection();
+
+constexpr uint64_t WidthMask(int width) { return (uint64_t{1} << width) - 1; }
+
+template <typename Register>
+constexpr Register FinishCrc(uint64_t reg, int width, Register finalXor, bool reflectResult) {
+  const uint64_t value = reflectResult ? ReflectBits(static_cast<uint32_t>(reg), width) : reg;
+  return static_cast<Register>((value ^ finalXor) & WidthMask(width));
+}
+
+template <typename Register>
+constexpr Register BitwiseCrc(const unsigned char* data, int64_t length, Register initial, int width,
+                              Register topBit, Register polynomial, Register finalXor, bool reflectInput,
+                              bool reflectResult) {
+  const uint64_t mask = WidthMask(width);
+  uint64_t reg = initial & mask;
+  for (int64_t position = 0; position < length; ++position) {
+    const uint64_t byte = reflectInput ? kReflectedBytes[data[position]] : data[position];
+    reg ^= byte << (width - 8);
+    for (int step = 0; step < 8; ++step) {
+      reg = ((reg & topBit) ? (reg << 1) ^ polynomial : reg << 1) & mask;
+    }
+  }
+  return FinishCrc<Register>(reg, width, finalXor, reflectResult);
+}
+
+template <typename Register, typename Table>
+constexpr Register TableCrc(const unsigned char* data, int64_t length, Register initial, int width,
+                            const Table& table, Register finalXor, bool reflectInput, bool reflectResult) {
+  const uint64_t mask = WidthMask(width);
+  uint64_t reg = initial & mask;
+  for (int64_t position = 0; position < length; ++position) {
+    const unsigned byte = reflectInput ? kReflectedBytes[data[position]] : data[position];
+    const unsigned index = static_cast<unsigned>((reg >> (width - 8)) ^ byte) & 0xFF;
+    reg = (table[index] ^ (reg << 8)) & mask;
+  }
+  return FinishCrc<Register>(reg, width, finalXor, reflectResult);
+}
+
+// Catalogue tables, MSB first.
+constexpr CrcTable16Entries kCcittTable = BuildCrcTable16(16, 0x8000, 0x1021);
+constexpr CrcTable16Entries kArcTable = BuildCrcTable16(16, 0x8000, 0x8005);
+constexpr CrcTable32Entries kCrc32Table = BuildCrcTable32(32, 0x80000000u, 0x04C11DB7u);
+constexpr uint32_t kCrc32Polynomial = 0x04C11DB7u;
+
+// Slice k maps a byte to the reflected register change it causes when k more
+// bytes follow it; slice 0 is the classic reflected (LSB-first) table.
+using Crc32Slices = std::array<std::array<uint32_t, 256>, 8>;
+constexpr Crc32Slices BuildCrc32Slices() {
+  Crc32Slices slices{};
+  for (uint32_t index = 0; index < 256; ++index) {
+    slices[0][index] = ReflectBits(kCrc32Table[ReflectBits(index, 8)], 32);
+  }
+  for (int slice = 1; slice < 8; ++slice) {
+    for (uint32_t index = 0; index < 256; ++index) {
+      const uint32_t previous = slices[slice - 1][index];
+      slices[slice][index] = (previous >> 8) ^ slices[0][previous & 0xFF];
+    }
+  }
+  return slices;
+}
+constexpr Crc32Slices kCrc32Slices = BuildCrc32Slices();
+
+constexpr uint32_t ReflectedSlicedCrc32(const unsigned char* data, int64_t length, uint32_t initial,
+                                        uint32_t finalXor, bool reflectResult) {
+  uint32_t reg = ReflectBits(initial, 32);
+  while (length >= 8) {
+    const uint32_t low = reg ^ (uint32_t{data[0]} | (uint32_t{data[1]} << 8) | (uint32_t{data[2]} << 16) |
+                                (uint32_t{data[3]} << 24));
+    const uint32_t high =
+        uint32_t{data[4]} | (uint32_t{data[5]} << 8) | (uint32_t{data[6]} << 16) | (uint32_t{data[7]} << 24);
+    reg = kCrc32Slices[7][low & 0xFF] ^ kCrc32Slices[6][(low >> 8) & 0xFF] ^
+          kCrc32Slices[5][(low >> 16) & 0xFF] ^ kCrc32Slices[4][low >> 24] ^ kCrc32Slices[3][high & 0xFF] ^
+          kCrc32Slices[2][(high >> 8) & 0xFF] ^ kCrc32Slices[1][(high >> 16) & 0xFF] ^
+          kCrc32Slices[0][high >> 24];
+    data += 8;
+    length -= 8;
+  }
+  for (; length > 0; --length, ++data) reg = kCrc32Slices[0][(reg ^ *data) & 0xFF] ^ (reg >> 8);
+  // The register is held reflected: reflecting the result means taking it as is.
+  const uint32_t value = reflectResult ? reg : ReflectBits(reg, 32);
+  return value ^ finalXor;
+}
+
+// ---------------------------------------------------------------------------
+// Compile-time checks against the catalogue
+// ---------------------------------------------------------------------------
+
+constexpr unsigned char kCheckInput[9] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+
+static_assert(BitwiseCrc<uint16_t>(kCheckInput, 9, 0xFFFF, 16, 0x8000, 0x1021, 0, false, false) == 0x29B1);
+static_assert(BitwiseCrc<uint16_t>(kCheckInput, 9, 0, 16, 0x8000, 0x8005, 0, true, true) == 0xBB3D);
+static_assert(BitwiseCrc<uint32_t>(kCheckInput, 9, 0xFFFFFFFFu, 32, 0x80000000u, kCrc32Polynomial,
+                                   0xFFFFFFFFu, true, true) == 0xCBF43926u);
+static_assert(TableCrc<uint16_t>(kCheckInput, 9, 0xFFFF, 16, kCcittTable, 0, false, false) == 0x29B1);
+static_assert(TableCrc<uint16_t>(kCheckInput, 9, 0, 16, kArcTable, 0, true, true) == 0xBB3D);
+static_assert(TableCrc<uint32_t>(kCheckInput, 9, 0xFFFFFFFFu, 32, kCrc32Table, 0xFFFFFFFFu, true, true) ==
+              0xCBF43926u);
+static_assert(ReflectedSlicedCrc32(kCheckInput, 9, 0xFFFFFFFFu, 0xFFFFFFFFu, true) == 0xCBF43926u);
+static_assert(kCcittTable[1] == 0x1021 && kCcittTable[255] == 0x1EF0);
+static_assert(kCrc32Table[1] == 0x04C11DB7u && kCrc32Table[255] == 0xB1F740B4u);
+static_assert(kCrc32Slices[0][1] == 0x77073096u, "slice 0 is the reflected (0xEDB88320) table");
+
+}  // namespace
+
+uint16_t CrcBitwise16(const unsigned char* data, int64_t length, uint16_t initial, int width,
+                      uint16_t topBit, uint16_t polynomial, uint16_t finalXor, bool reflectInput,
+                      bool reflectResult) {
+  return BitwiseCrc<uint16_t>(data, length, initial, width, topBit, polynomial, finalXor, reflectInput,
+                              reflectResult);
+}
+
+uint32_t CrcBitwise32(const unsigned char* data, int64_t length, uint32_t initial, int width,
+                      uint32_t topBit, uint32_t polynomial, uint32_t finalXor, bool reflectInput,
+                      bool reflectResult) {
+  return BitwiseCrc<uint32_t>(data, length, initial, width, topBit, polynomial, finalXor, reflectInput,
+                              reflectResult);
+}
+
+uint16_t CrcTable16(const unsigned char* data, int64_t length, uint16_t initial, int width,
+                    uint16_t topBit, uint16_t polynomial, uint16_t finalXor, bool reflectInput,
+                    bool reflectResult) {
+  if (width == 16 && topBit == 0x8000 && (polynomial == 0x1021 || polynomial == 0x8005)) {
+    const CrcTable16Entries& table = polynomial == 0x1021 ? kCcittTable : kArcTable;
+    return TableCrc<uint16_t>(data, length, initial, width, table, finalXor, reflectInput, reflectResult);
+  }
+  const CrcTable16Entries table = BuildCrcTable16(width, topBit, polynomial);
+  return TableCrc<uint16_t>(data, length, initial, width, table, finalXor, reflectInput, reflectResult);
+}
+
+uint32_t CrcTable32(const unsigned char* data, int64_t length, uint32_t initial, int width,
+                    uint32_t topBit, uint32_t polynomial, uint32_t finalXor, bool reflectInput,
+                    bool reflectResult) {
+  if (width == 32 && topBit == 0x80000000u && polynomial == kCrc32Polynomial) {
+    if (reflectInput) return ReflectedSlicedCrc32(data, length, initial, finalXor, reflectResult);
+    return TableCrc<uint32_t>(data, length, initial, width, kCrc32Table, finalXor, reflectInput, reflectResult);
+  }
+  const CrcTable32Entries table = BuildCrcTable32(width, topBit, polynomial);
+  return TableCrc<uint32_t>(data, length, initial, width, table, finalXor, reflectInput, reflectResult);
+}
+
+uint32_t ComputeCrc(const unsigned char* data, int64_t length, unsigned model, unsigned engine) {
+  const bool useTable = engine == 1;
+  switch (model) {
+    case 0:
+      return (useTable ? CrcTable16 : CrcBitwise16)(data, length, 0xFFFF, 16, 0x8000, 0x1021, 0, false, false);
+    case 1:
+      return (useTable ? CrcTable16 : CrcBitwise16)(data, length, 0, 16, 0x8000, 0x8005, 0, true, true);
+    default:
+      return (useTable ? CrcTable32 : CrcBitwise32)(data, length, 0xFFFFFFFFu, 32, 0x80000000u,
+                                                    kCrc32Polynomial, 0xFFFFFFFFu, true, true);
+  }
+}

@@ -1,0 +1,163 @@
+// Runners of 4D commands by name (see named_commands.h).
+//
+// Caching rules: "GET RESOURCE" treats a stored 0 as unavailable and looks
+// the name up again next time; "Open resource file" and "Test Path Name" keep
+// a negative answer until the next initialisation and fail at once with it.
+// The uncached commands look their name up on each run.
+#include "host/named_commands.h"
+
+#include <cstring>
+
+#include "frame/plugin_heap.h"
+#include "frame/state.h"
+#include "host/host_calls.h"
+#include "host/texts.h"
+
+namespace {
+
+using lqm::abi::kKindBlob;
+using lqm::abi::kKindBoolean;
+using lqm::abi::kKindLongint;
+using lqm::abi::kKindTime;
+using lqm::abi::kKindUndefined;
+
+constexpr const char* kCachedCommandNames[kCachedCommandCount] = {"GET RESOURCE", "Test Path Name",
+                                                                   "Open resource file"};
+
+// The number of a cached command, or 0 when it is unavailable now.
+int32_t CachedCommandId(CachedCommand command) {
+  int32_t& slot = gCommandIdCache[command];
+  if (slot == 0) slot = LookUpCommandId(kCachedCommandNames[command]);
+  if (command == kCommandGetResource) return slot;
+  return slot < 0 ? 0 : slot;
+}
+
+// Argument variables of one run, released on every path out.
+struct CommandArguments {
+  HostVariable variables[4];
+  int count = 0;
+
+  HostVariable& Add() {
+    HostVariable& variable = variables[count++];
+    variable = HostCreateVariable(kKindUndefined);
+    return variable;
+  }
+  // A text argument: a 4D text made from UTF-8, owned by the variable.
+  bool AddText(const char* utf8) {
+    HostVariable& variable = Add();
+    char* utf16 = nullptr;
+    Utf8ToUtf16(utf8, static_cast<int64_t>(std::strlen(utf8)), &utf16, true);
+    if (utf16 == nullptr) return false;
+    HostText text = HostCreateText(reinterpret_cast<const char16_t*>(utf16));
+    PluginFree(utf16);
+    if (HostGetLastError() != 0 || text.units == nullptr) return false;
+    HostSetTextVariable(variable, text);
+    return true;
+  }
+  ~CommandArguments() {
+    for (int i = 0; i < count; ++i) HostClearVariable(variables[i]);
+  }
+};
+
+// The result variable of one run, released on every path out.
+struct CommandResult {
+  HostVariable variable;
+  bool ok;
+  CommandResult(int32_t command, CommandArguments& arguments)
+      : variable(HostExecuteCommand(command, arguments.variables, arguments.count)),
+        ok(HostGetLastError() == 0) {}
+  ~CommandResult() { HostClearVariable(variable); }
+};
+
+}  // namespace
+
+int32_t LookUpCommandId(const char* name) {
+  char* utf16 = nullptr;
+  Utf8ToUtf16(name, static_cast<int64_t>(std::strlen(name)), &utf16, true);
+  if (utf16 == nullptr) return 0;
+  const int32_t id = HostGetCommandId(reinterpret_cast<const char16_t*>(utf16));
+  PluginFree(utf16);
+  return id;
+}
+
+uint16_t RunTestPathName(const char* path) {
+  const int32_t command = CachedCommandId(kCommandTestPathName);
+  if (command == 0) return 65535;
+  CommandArguments arguments;
+  if (!arguments.AddText(path)) return 65535;
+  CommandResult result(command, arguments);
+  if (!result.ok || HostGetVariableKind(result.variable) != kKindLongint) return 65535;
+  return static_cast<uint16_t>(HostGetLongVariable(result.variable));
+}
+
+int32_t RunOpenResourceFile(const char* path) {
+  const int32_t command = CachedCommandId(kCommandOpenResourceFile);
+  if (command == 0) return 0;
+  CommandArguments arguments;
+  if (!arguments.AddText(path)) return 0;
+  CommandResult result(command, arguments);
+  if (!result.ok || HostGetVariableKind(result.variable) != kKindTime) return 0;
+  return HostGetTimeVariable(result.variable);
+}
+
+bool RunGetResource(const char* type, uint32_t number, int32_t docRef, char** data, int64_t* length,
+                    int64_t extra) {
+  *length = 0;
+  if (number == 0xFFFFFFFFu) return false;
+  const int32_t command = CachedCommandId(kCommandGetResource);
+  if (command == 0) return false;
+  CommandArguments arguments;
+  if (!arguments.AddText(type)) return false;
+  HostSetLongVariable(arguments.Add(), static_cast<int32_t>(number));
+  HostSetBlobVariable(arguments.Add(), nullptr, 0);
+  if (docRef != 0) HostSetTimeVariable(arguments.Add(), docRef);
+  CommandResult result(command, arguments);
+  if (!result.ok) return false;
+  const HostVariable& blob = arguments.variables[2];
+  if (HostGetVariableKind(blob) != kKindBlob) return false;
+  const int64_t size = HostGetBlobVariable(blob, nullptr);
+  if (size <= 0 || HostGetLastError() != 0) return false;
+  if (extra < 0) extra = 0;
+  void* buffer = PluginRealloc(*data, static_cast<size_t>(size + extra));
+  if (buffer == nullptr) return false;
+  *data = static_cast<char*>(buffer);
+  if (HostGetBlobVariable(blob, *data) != size || HostGetLastError() != 0) return false;
+  *length = size;
+  return true;
+}
+
+int RunPlatformProperties(int32_t values[3]) {
+  const int32_t command = LookUpCommandId("PLATFORM PROPERTIES");
+  if (command == 0 || HostGetLastError() != 0) return -1;
+  CommandArguments arguments;
+  for (int i = 0; i < 3; ++i) HostSetLongVariable(arguments.Add(), 0);
+  CommandResult result(command, arguments);
+  if (!result.ok) return -1;
+  int read = 0;
+  while (read < 3 && HostGetVariableKind(arguments.variables[read]) == kKindLongint) {
+    values[read] = HostGetLongVariable(arguments.variables[read]);
+    ++read;
+  }
+  return read;
+}
+
+bool RunBooleanCommand(const char* name, bool* value) {
+  *value = false;
+  const int32_t command = LookUpCommandId(name);
+  if (HostGetLastError() != 0) return false;
+  CommandArguments arguments;
+  CommandResult result(command, arguments);
+  if (!result.ok || HostGetVariableKind(result.variable) != kKindBoolean) return false;
+  *value = HostGetBooleanVariable(result.variable);
+  return true;
+}
+
+bool RunLongintCommand(const char* name, int32_t* value) {
+  const int32_t command = LookUpCommandId(name);
+  if (HostGetLastError() != 0) return false;
+  CommandArguments arguments;
+  CommandResult result(command, arguments);
+  if (!result.ok || HostGetVariableKind(result.variable) != kKindLongint) return false;
+  *value = HostGetLongVariable(result.variable);
+  return true;
+}

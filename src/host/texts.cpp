@@ -1,0 +1,135 @@
+// Texts between 4D's UTF-16 and the plugin's UTF-8 (see texts.h).
+//
+// Every conversion sizes its buffer once for the worst case of its charset
+// pair, lets the host convert, adds the terminator that was asked for and
+// shrinks the buffer to fit. A failed allocation gives length 0 and no
+// buffer, which every caller already treats as "no text".
+#include "host/texts.h"
+
+#include <cstring>
+
+#include "frame/plugin_heap.h"
+
+namespace {
+
+// One conversion of the core family. `worstCase` is the capacity for
+// srcBytes of input, `nulBytes` the size of the target's terminator.
+int64_t ConvertInto(const void* src, int64_t srcBytes, int64_t srcSet, int64_t dstSet,
+                    int64_t worstCase, int nulBytes, char** buffer, bool terminate) {
+  if (srcBytes < 0) srcBytes = 0;
+  void* resized = PluginRealloc(*buffer, static_cast<size_t>(worstCase));
+  if (resized == nullptr) {
+    PluginFree(*buffer);
+    *buffer = nullptr;
+    return 0;
+  }
+  *buffer = static_cast<char*>(resized);
+  int64_t n = srcBytes > 0 ? HostConvertCharset(src, srcBytes, srcSet, *buffer, worstCase, dstSet) : 0;
+  if (terminate) {
+    bool terminated = n >= nulBytes;
+    for (int i = 1; terminated && i <= nulBytes; ++i) terminated = (*buffer)[n - i] == 0;
+    if (!terminated) {
+      // The worst case leaves room for the terminator; a host that filled the
+      // whole buffer loses its last unit instead of overrunning it.
+      if (n + nulBytes > worstCase) n = worstCase - nulBytes;
+      std::memset(*buffer + n, 0, static_cast<size_t>(nulBytes));
+      n += nulBytes;
+    }
+  }
+  if (n == 0) {
+    PluginFree(*buffer);
+    *buffer = nullptr;
+  } else if (n != worstCase) {
+    if (void* shrunk = PluginRealloc(*buffer, static_cast<size_t>(n)))
+      *buffer = static_cast<char*>(shrunk);
+  }
+  return n;
+}
+
+}  // namespace
+
+int64_t Utf16ToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
+  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, 1 + 3 * srcBytes, 1, buffer,
+                     terminate);
+}
+
+int64_t SystemToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
+  return ConvertInto(src, srcBytes, kCharsetLegacy, kCharsetUtf8, 1 + 3 * srcBytes, 1, buffer,
+                     terminate);
+}
+
+int64_t Utf8ToUtf16(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
+  return ConvertInto(src, srcBytes, kCharsetUtf8, kCharsetUtf16, 4 * srcBytes + 2, 2, buffer,
+                     terminate);
+}
+
+int64_t TextParameterToUtf8(const PluginParameters& params, int n, char* buffer, int terminate) {
+  const HostText text = HostGetTextParameter(params, n);
+  if (text.units == nullptr && text.length != 0) return 0;
+  char* converted = nullptr;
+  const int64_t length =
+      Utf16ToUtf8(text.units, static_cast<int64_t>(text.length) * 2, &converted, terminate > 0);
+  if (buffer != nullptr && converted != nullptr) std::memcpy(buffer, converted, static_cast<size_t>(length));
+  PluginFree(converted);
+  return length;
+}
+
+void ReturnUtf8Text(const PluginParameters& params, const char* text) {
+  ReturnUtf8TextN(params, text, text ? static_cast<int64_t>(std::strlen(text)) : 0);
+}
+
+void ReturnUtf8TextN(const PluginParameters& params, const char* bytes, int64_t length) {
+  char* utf16 = nullptr;
+  Utf8ToUtf16(bytes, bytes ? length : 0, &utf16, true);
+  // A failed conversion still sets a result: the empty text.
+  HostReturnText(params, utf16 ? reinterpret_cast<const char16_t*>(utf16) : u"");
+  PluginFree(utf16);
+}
+
+int64_t TextVariableToUtf8(const HostVariable& variable, char** buffer) {
+  if (HostGetVariableKind(variable) != lqm::abi::kKindText) return 0;
+  const HostText text = HostGetTextVariable(variable);
+  if (text.units == nullptr) return Utf16ToUtf8(nullptr, 0, buffer, true);
+  return Utf16ToUtf8(text.units, static_cast<int64_t>(text.length) * 2, buffer, true);
+}
+
+HostVariable GetVariableByUtf8Name(const char* name) {
+  char* utf16 = nullptr;
+  if (name != nullptr)
+    Utf8ToUtf16(name, static_cast<int64_t>(std::strlen(name)), &utf16, true);
+  if (utf16 == nullptr) {
+    HostVariable none;
+    std::memset(&none, 0, sizeof none);
+    none.kind = lqm::abi::kKindNone;
+    return none;
+  }
+  HostVariable variable = HostGetVariableByName(reinterpret_cast<const char16_t*>(utf16));
+  PluginFree(utf16);
+  return variable;
+}
+
+void GetFolderPathUtf8(char* out, int64_t capacity, int32_t kind, bool create) {
+  if (out == nullptr || capacity < 1) return;
+  out[0] = 0;
+  HostText folder = HostGetFolderPath(kind, create);
+  if (HostGetLastError() == 0 && folder.units != nullptr) {
+    char* converted = nullptr;
+    const int64_t n = Utf16ToUtf8(folder.units, static_cast<int64_t>(folder.length) * 2,
+                                  &converted, true);
+    // A path that does not fit is no path: a cut one could name another folder.
+    if (converted != nullptr && n <= capacity) std::memcpy(out, converted, static_cast<size_t>(n));
+    PluginFree(converted);
+  }
+  HostDisposeText(folder);
+}
+
+void PrefixedToTerminated(char* buffer) {
+  if (buffer == nullptr) return;
+  const auto n = static_cast<unsigned char>(buffer[0]);
+  if (n == 0) {
+    buffer[0] = 0;
+    return;
+  }
+  std::memmove(buffer, buffer + 1, n);
+  buffer[n] = 0;
+}

@@ -1,0 +1,243 @@
+// Character-set conversion of the development host (see charsets.h).
+//
+// Every conversion goes through code points: a decoder reads one character
+// from the source and reports how many bytes it took; an encoder writes one
+// character if it fits. Keeping the two sides separate makes each of the nine
+// set pairs the same loop.
+#include "charsets.h"
+
+#include <cstring>
+
+namespace lqm::host {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Mac OS Roman bytes 0x80..0xFF, as Apple's mapping defines them since Mac OS
+// 8.5 (0xDB is the euro sign, formerly the currency sign; 0xF0 is the Apple
+// logo in the private use area). Bytes below 0x80 are ASCII.
+constexpr char16_t kMacRomanHigh[128] = {
+    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1,  // 0x80
+    0x00E0, 0x00E2, 0x00E4, 0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8,  // 0x88
+    0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF, 0x00F1, 0x00F3,  // 0x90
+    0x00F2, 0x00F4, 0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC,  // 0x98
+    0x2020, 0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6, 0x00DF,  // 0xA0
+    0x00AE, 0x00A9, 0x2122, 0x00B4, 0x00A8, 0x2260, 0x00C6, 0x00D8,  // 0xA8
+    0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5, 0x2202, 0x2211,  // 0xB0
+    0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8,  // 0xB8
+    0x00BF, 0x00A1, 0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB,  // 0xC0
+    0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3, 0x00D5, 0x0152, 0x0153,  // 0xC8
+    0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA,  // 0xD0
+    0x00FF, 0x0178, 0x2044, 0x20AC, 0x2039, 0x203A, 0xFB01, 0xFB02,  // 0xD8
+    0x2021, 0x00B7, 0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1,  // 0xE0
+    0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4,  // 0xE8
+    0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,  // 0xF0
+    0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,  // 0xF8
+};
+
+constexpr bool MacRomanIsBijective() {
+  for (int i = 0; i < 128; ++i) {
+    if (kMacRomanHigh[i] < 0x80) return false;
+    for (int j = i + 1; j < 128; ++j)
+      if (kMacRomanHigh[i] == kMacRomanHigh[j]) return false;
+  }
+  return true;
+}
+static_assert(MacRomanIsBijective(), "Mac OS Roman must map 256 bytes to 256 distinct characters");
+
+bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+// Reads one character; `taken` is set to the bytes consumed (at least 1
+// while bytes remain, so every loop ends). `loose` keeps lone surrogates.
+char32_t DecodeUtf16(const uint8_t* s, size_t n, size_t& taken, bool loose) {
+  if (n < 2) {
+    taken = n;
+    return kReplacement;
+  }
+  char32_t first = char32_t(s[0] | (s[1] << 8));
+  taken = 2;
+  if (first < 0xD800 || first > 0xDFFF) return first;
+  if (first <= 0xDBFF && n >= 4) {
+    char32_t second = char32_t(s[2] | (s[3] << 8));
+    if (second >= 0xDC00 && second <= 0xDFFF) {
+      taken = 4;
+      return 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
+    }
+  }
+  return loose ? first : kReplacement;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. A
+// bad sequence consumes only its first byte, so the bytes after it are read
+// again as the start of the next character.
+char32_t DecodeUtf8(const uint8_t* s, size_t n, size_t& taken, bool loose) {
+  taken = 1;
+  uint8_t lead = s[0];
+  if (lead < 0x80) return lead;
+  size_t length;
+  char32_t c;
+  char32_t minimum;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, c = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, c = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, c = lead & 0x07, minimum = 0x10000;
+  } else {
+    return kReplacement;
+  }
+  if (n < length) return kReplacement;
+  for (size_t i = 1; i < length; ++i) {
+    if ((s[i] & 0xC0) != 0x80) return kReplacement;
+    c = (c << 6) | (s[i] & 0x3F);
+  }
+  if (c < minimum || c > 0x10FFFF || (IsSurrogate(c) && !loose)) return kReplacement;
+  taken = length;
+  return c;
+}
+
+char32_t DecodeMacRoman(const uint8_t* s, size_t, size_t& taken) {
+  taken = 1;
+  return MacRomanToUnicode(s[0]);
+}
+
+// Writes one character if `room` allows; returns the bytes written, 0 when
+// it does not fit.
+size_t EncodeUtf16(char32_t c, uint8_t* d, size_t room) {
+  if (c < 0x10000) {
+    if (room < 2) return 0;
+    d[0] = uint8_t(c), d[1] = uint8_t(c >> 8);
+    return 2;
+  }
+  if (room < 4) return 0;
+  char32_t v = c - 0x10000;
+  char16_t high = char16_t(0xD800 + (v >> 10)), low = char16_t(0xDC00 + (v & 0x3FF));
+  d[0] = uint8_t(high), d[1] = uint8_t(high >> 8), d[2] = uint8_t(low), d[3] = uint8_t(low >> 8);
+  return 4;
+}
+
+size_t EncodeUtf8(char32_t c, uint8_t* d, size_t room) {
+  if (c < 0x80) {
+    if (room < 1) return 0;
+    d[0] = uint8_t(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    if (room < 2) return 0;
+    d[0] = uint8_t(0xC0 | (c >> 6)), d[1] = uint8_t(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    if (room < 3) return 0;
+    d[0] = uint8_t(0xE0 | (c >> 12)), d[1] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+    d[2] = uint8_t(0x80 | (c & 0x3F));
+    return 3;
+  }
+  if (room < 4) return 0;
+  d[0] = uint8_t(0xF0 | (c >> 18)), d[1] = uint8_t(0x80 | ((c >> 12) & 0x3F));
+  d[2] = uint8_t(0x80 | ((c >> 6) & 0x3F)), d[3] = uint8_t(0x80 | (c & 0x3F));
+  return 4;
+}
+
+size_t EncodeMacRoman(char32_t c, uint8_t* d, size_t room) {
+  if (room < 1) return 0;
+  int byte = MacRomanFromUnicode(c);
+  d[0] = uint8_t(byte < 0 ? '?' : byte);
+  return 1;
+}
+
+}  // namespace
+
+char32_t DecodeUtf8Character(const uint8_t* s, size_t n, size_t& taken, bool loose) {
+  return DecodeUtf8(s, n, taken, loose);
+}
+
+bool IsSupportedCharset(int64_t charset) {
+  return charset == 2 || charset == 7 || charset == 100;
+}
+
+char32_t MacRomanToUnicode(uint8_t byte) {
+  return byte < 0x80 ? char32_t(byte) : char32_t(kMacRomanHigh[byte - 0x80]);
+}
+
+int MacRomanFromUnicode(char32_t character) {
+  if (character < 0x80) return int(character);
+  for (int i = 0; i < 128; ++i)
+    if (kMacRomanHigh[i] == character) return 0x80 + i;
+  return -1;
+}
+
+int64_t ConvertCharset(const void* src, size_t srcBytes, int64_t srcSet, void* dst,
+                       size_t dstCapacity, int64_t dstSet) {
+  if (!IsSupportedCharset(srcSet) || !IsSupportedCharset(dstSet)) return -1;
+  const uint8_t* in = static_cast<const uint8_t*>(src);
+  uint8_t* out = static_cast<uint8_t*>(dst);
+  // Copying a text keeps its units as they are, lone surrogates included.
+  const bool copyUnits = srcSet == 2 && dstSet == 2;
+  size_t read = 0, written = 0;
+  while (read < srcBytes) {
+    size_t taken = 0;
+    char32_t c;
+    switch (srcSet) {
+      case 2: c = DecodeUtf16(in + read, srcBytes - read, taken, copyUnits); break;
+      case 7: c = DecodeUtf8(in + read, srcBytes - read, taken, false); break;
+      default: c = DecodeMacRoman(in + read, srcBytes - read, taken); break;
+    }
+    size_t put;
+    switch (dstSet) {
+      case 2:
+        // A lone surrogate kept by copyUnits is written back as one unit.
+        put = EncodeUtf16(c, out + written, dstCapacity - written);
+        break;
+      case 7: put = EncodeUtf8(c, out + written, dstCapacity - written); break;
+      default: put = EncodeMacRoman(c, out + written, dstCapacity - written); break;
+    }
+    if (put == 0) break;  // the next whole character does not fit
+    written += put;
+    read += taken;
+  }
+  return int64_t(written);
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  const uint8_t* s = reinterpret_cast<const uint8_t*>(utf8.data());
+  for (size_t i = 0; i < utf8.size();) {
+    size_t taken;
+    char32_t c = DecodeUtf8(s + i, utf8.size() - i, taken, false);
+    i += taken;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out.push_back(char16_t(0xD800 + (c >> 10)));
+      out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+    } else {
+      out.push_back(char16_t(c));
+    }
+  }
+  return out;
+}
+
+namespace {
+std::string Utf16ToUtf8Impl(std::u16string_view utf16, bool loose) {
+  std::string out;
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    char32_t c = utf16[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    } else if (IsSurrogate(c) && !loose) {
+      c = kReplacement;
+    }
+    uint8_t bytes[4];
+    size_t n = EncodeUtf8(c, bytes, sizeof bytes);
+    out.append(reinterpret_cast<char*>(bytes), n);
+  }
+  return out;
+}
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view utf16) { return Utf16ToUtf8Impl(utf16, false); }
+std::string Utf16ToLooseUtf8(std::u16string_view utf16) { return Utf16ToUtf8Impl(utf16, true); }
+
+}  // namespace lqm::host

@@ -1,0 +1,84 @@
+// The resource source language: compiling it into resources, and printing
+// resources back in it.
+//
+// A source is UTF-8 text of statements, free in layout (a statement may span
+// lines; `#` starts a comment that runs to the end of the line; `;` between
+// items is allowed and ignored):
+//
+//   resource TYPE ID [NAME] [ATTRIBUTE...] [sealed KEY] BODY
+//
+//   TYPE       a string of exactly 4 Mac Roman bytes: "STR#"
+//   ID         -32768..32767 (decimal, or 0x hex)
+//   NAME       a string
+//   ATTRIBUTE  sysheap | purgeable | locked | protected | preload
+//              | attributes NUMBER (the raw byte)
+//   BODY       string STRING...          "STR ": one Pascal string
+//              strings { STRING... }     "STR#": a counted list
+//              version { FIELD... }      "vers"; fields: number M.m.b,
+//                                        stage development|alpha|beta|final,
+//                                        prerelease N, region N, short STRING,
+//                                        long STRING (only number required)
+//              text STRING...            the bytes in Mac Roman
+//              utf8 STRING...            the bytes in UTF-8, unconverted
+//              hex { 00 01 ff ... }      raw bytes (pairs may run together)
+//              file STRING               a file's bytes; relative paths are
+//                                        taken from the source's folder
+//
+// Strings are double-quoted on one line, with escapes \" \\ \n \r \t and
+// \u{HEX} (a code point); consecutive strings after string/text/utf8 join.
+// Every text that goes into the file, names and types included, is converted
+// to Mac Roman; a character without a Mac Roman form is an error.
+//
+// A compile stops at the first fault and reports it as "SOURCE:LINE: what";
+// the caller writes nothing. Sealing (`sealed KEY`) encrypts the body's bytes
+// through CompileOptions::seal; without one, `sealed` is an error.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "resfile/resfile.h"
+
+namespace resfile {
+
+// Replaces *data with its sealed form; false with *error set on failure.
+using SealFunction = bool (*)(const std::string& key, std::vector<uint8_t>* data,
+                              std::string* error);
+
+struct CompileOptions {
+  // Where `file` paths are resolved from; empty means the folder of the
+  // source name.
+  std::string baseDirectory;
+  SealFunction seal = nullptr;
+};
+
+struct CompileResult {
+  bool ok = false;
+  std::string message;  // "SOURCE:LINE: what is wrong", or "SOURCE: ..." when no line applies
+  int line = 0;
+  std::vector<Resource> resources;  // in source order
+  std::vector<uint8_t> fileBytes;   // the resource file
+};
+
+CompileResult CompileResourceSource(std::string_view text, const std::string& sourceName,
+                                    const CompileOptions& options = CompileOptions{});
+
+// One resource as a source statement (ending in a newline) that compiles back
+// to the same resource: strings, string lists and version records in their
+// own syntax when the payload parses exactly, "TEXT" as text, the rest as hex.
+std::string FormatResourceSource(const Resource& resource);
+
+// One line per resource: type, id, size, attributes, name.
+std::string FormatResourceList(const std::vector<Resource>& resources);
+
+// The lqm-rescomp command line (arguments after the program name):
+//   build SOURCE -o OUTPUT | list FILE | dump FILE [TYPE ID]
+// Results go to `out`, faults to `err`. Returns the exit code: 0 success,
+// 1 bad source or damaged file, 2 wrong usage or unreadable/unwritable file.
+// `build` writes OUTPUT through a temporary file renamed only on success.
+int RunResourceCompiler(const std::vector<std::string>& arguments, std::ostream& out,
+                        std::ostream& err, const CompileOptions& options);
+
+}  // namespace resfile
