@@ -11,7 +11,6 @@
 #include "resfile/resfile.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "resfile/big_endian.h"
