@@ -1,2 +1,0 @@
-# Empty compiler generated dependencies file for lqm_core_static.
-# This may be replaced when dependencies are built.
