@@ -72,6 +72,13 @@ constexpr int16_t FormatCodeFromLong(int32_t value) {
                                              : static_cast<int32_t>(low));
 }
 
+// A real array element read as a code: truncated toward zero to a 32-bit
+// integer (0 when out of that range or not a number), then its low 16 bits.
+constexpr int16_t FormatCodeFromReal(double value) {
+  if (!(value > -2147483649.0 && value < 2147483648.0)) return 0;  // NaN fails both tests
+  return FormatCodeFromLong(static_cast<int32_t>(value));
+}
+
 // Listing modes outside 0..3 list everything.
 constexpr int32_t NormalizeListingMode(int32_t mode) { return mode >= 0 && mode <= 3 ? mode : 0; }
 
@@ -116,3 +123,6 @@ static_assert(lqm::detail::FamilyRowCountMatchesRows(), "FamilyRowCount out of s
 static_assert(FormatCodeFromLong(65536 + 1300) == 1300 && FormatCodeFromLong(-1) == -1 &&
                   FormatCodeFromLong(0xFFFF) == -1 && FormatCodeFromLong(0x8000) == -32768,
               "codes are the low 16 bits, signed");
+static_assert(FormatCodeFromReal(1300.9) == 1300 && FormatCodeFromReal(-1000.7) == -1000 &&
+                  FormatCodeFromReal(65536.0 + 75.5) == 75 && FormatCodeFromReal(3e9) == 0,
+              "real codes truncate toward zero, then keep the low 16 bits");

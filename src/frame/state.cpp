@@ -117,5 +117,9 @@ void PluginInit() {
 void PluginShutdown() {
   if (!gPluginReady) return;
   ReleaseHeapTexts();
+  // Discovery never builds the folders again once it has succeeded, and a
+  // later -1 starts from fresh buffers: nothing needs them after shutdown.
+  ReleaseText(gBundleResourcesFolder);
+  ReleaseText(gBundlePlatformFolder);
   gPluginReady = false;
 }

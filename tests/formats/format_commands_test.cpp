@@ -1,0 +1,327 @@
+// Commands 10, 29, 30, 31 and 40 through the entry point, with the plugin in
+// the development host: parameters stored as 4D stores them, arrays read back
+// after the call, and no host object left behind after any call (the
+// fixture checks that on every Call).
+//
+// The localized names are the bundle's "STR " texts (bundle/resources.txt.in).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/host_fixture.h"
+
+namespace lqm::testing {
+namespace {
+
+using host::ValueKind;
+
+constexpr int32_t kGetFormatExtension = 10;
+constexpr int32_t kListOutputFormats = 29;
+constexpr int32_t kGetFormatLabels = 30;
+constexpr int32_t kGetFormatFamily = 31;
+constexpr int32_t kGetFormatNames = 40;
+
+// The catalogue as 4D code receives it, in listing order.
+struct ListedRow {
+  int32_t family;
+  int16_t code;
+  const char* extension;
+  const char* name;
+  const char* bitDepth;
+  const char* options;
+  int16_t aux;
+};
+
+const ListedRow kRows[] = {
+    {1, 1300, "pdf", "PDF document", "",
+     "<CT>PDF Vector Format</CT><CTxT>1</CTxT><CPct>1</CPct><CA>2</CA>", -32767},
+    {2, 247, "svg", "SVG drawing", "", "", -32767},
+    {3, 10, "jpg", "JPEG image", "24", "<CT>YUV 4:4:4</CT><CA>1</CA>", -32767},
+    {3, 3, "tif", "TIFF image", "24", "<CT>Uncompressed RGB</CT>", -32767},
+    {3, 17, "tif", "TIFF image", "24", "<CT>LZW RGB</CT><CA>110</CA>", 3},
+    {3, 2, "gif", "GIF image", "8", "<CT>CompuServe GIF</CT><CIL>1</CIL>", -32767},
+    {3, 75, "png", "PNG image", "32", "<CT>PNG Format</CT><CA>1</CA>", -32767},
+};
+
+const char* const kFamilyLabels[] = {"PDF", "Vector drawing", "Bitmap image"};
+
+std::vector<const ListedRow*> RowsOfMode(int32_t mode) {
+  std::vector<const ListedRow*> rows;
+  for (const ListedRow& row : kRows)
+    if (mode == 0 || row.family == mode) rows.push_back(&row);
+  return rows;
+}
+
+// Arrays with element 0 set to a marker the commands must leave alone.
+Value Longints(std::vector<int32_t> elements) { return Value::LongintArray(std::move(elements)); }
+Value Integers(std::vector<int16_t> elements) { return Value::IntegerArray(std::move(elements)); }
+Value Reals(std::vector<double> elements) { return Value::RealArray(std::move(elements)); }
+Value Texts(std::vector<std::string> elements) { return TextArray(elements); }
+Value FilledTexts(size_t count, const std::string& element0) {
+  std::vector<std::string> elements(count + 1, "old");
+  elements[0] = element0;
+  return TextArray(elements);
+}
+
+// A number array of `kind` holding `values` after element 0 = `element0`.
+Value NumberArray(ValueKind kind, int32_t element0, const std::vector<int32_t>& values) {
+  std::vector<int32_t> all = {element0};
+  all.insert(all.end(), values.begin(), values.end());
+  switch (kind) {
+    case ValueKind::kRealArray: return Reals(std::vector<double>(all.begin(), all.end()));
+    case ValueKind::kIntegerArray: {
+      std::vector<int16_t> integers;
+      for (int32_t v : all) integers.push_back(static_cast<int16_t>(v));
+      return Integers(integers);
+    }
+    default: return Longints(all);
+  }
+}
+
+Value TextsAfter(const std::string& element0, const std::vector<std::string>& values) {
+  std::vector<std::string> all = {element0};
+  all.insert(all.end(), values.begin(), values.end());
+  return Texts(all);
+}
+
+class FormatCommands : public PluginTest {};
+
+// ---------------------------------------------------------------------------
+// Commands 10 and 31
+// ---------------------------------------------------------------------------
+
+TEST_F(FormatCommands, ExtensionAndFamilyOfACode) {
+  struct {
+    int32_t code;
+    const char* extension;
+    int32_t family;
+  } const cases[] = {
+      {1300, "pdf", 1}, {247, "svg", 2}, {10, "jpg", 3}, {3, "tif", 3}, {17, "tif", 3},
+      {2, "gif", 3},    {75, "png", 3},  {0, "", 0},     {1, "", 0},    {-1, "", 0},
+      {-1000, "", 0},   {65536, "", 0},  {65536 + 1300, "pdf", 1},      {-65536 + 247, "svg", 2},
+      {0x7FFF0000 + 75, "png", 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(Call(kGetFormatExtension, {Longint(c.code)}).result, Text(c.extension));
+    EXPECT_EQ(Call(kGetFormatFamily, {Longint(c.code)}).result, Longint(c.family));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Command 29
+// ---------------------------------------------------------------------------
+
+struct ListingCase {
+  int32_t mode;
+  int32_t listedMode;  // the mode the listing follows
+  ValueKind codeKind;
+  ValueKind auxKind;
+  size_t startCount;  // elements in every array before the call
+};
+
+TEST_F(FormatCommands, ListsEveryModeIntoAllSevenParameters) {
+  const ListingCase cases[] = {
+      {0, 0, ValueKind::kLongintArray, ValueKind::kLongintArray, 0},
+      {1, 1, ValueKind::kIntegerArray, ValueKind::kRealArray, 3},
+      {2, 2, ValueKind::kRealArray, ValueKind::kIntegerArray, 7},
+      {3, 3, ValueKind::kLongintArray, ValueKind::kRealArray, 20},
+      {4, 0, ValueKind::kRealArray, ValueKind::kLongintArray, 1},
+      {-1, 0, ValueKind::kIntegerArray, ValueKind::kIntegerArray, 20},
+      {65536 + 1, 0, ValueKind::kLongintArray, ValueKind::kLongintArray, 5},
+  };
+  for (const ListingCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "mode " << c.mode << ", " << c.startCount << " elements");
+    const std::vector<int32_t> numbers(c.startCount, 99);
+    const CallOutcome outcome =
+        Call(kListOutputFormats,
+             {Longint(c.mode), NumberArray(c.codeKind, -5, numbers), FilledTexts(c.startCount, "e0"),
+              FilledTexts(c.startCount, "n0"), FilledTexts(c.startCount, "d0"),
+              FilledTexts(c.startCount, "o0"), NumberArray(c.auxKind, -7, numbers)});
+    ASSERT_EQ(outcome.args.size(), 7u);
+
+    std::vector<int32_t> codes, aux;
+    std::vector<std::string> extensions, names, depths, options;
+    for (const ListedRow* row : RowsOfMode(c.listedMode)) {
+      codes.push_back(row->code);
+      aux.push_back(row->aux);
+      extensions.push_back(row->extension);
+      names.push_back(row->name);
+      depths.push_back(row->bitDepth);
+      options.push_back(row->options);
+    }
+    EXPECT_EQ(outcome.args[0], Longint(c.mode));
+    EXPECT_EQ(outcome.args[1], NumberArray(c.codeKind, -5, codes));
+    EXPECT_EQ(outcome.args[2], TextsAfter("e0", extensions));
+    EXPECT_EQ(outcome.args[3], TextsAfter("n0", names));
+    EXPECT_EQ(outcome.args[4], TextsAfter("d0", depths));
+    EXPECT_EQ(outcome.args[5], TextsAfter("o0", options));
+    EXPECT_EQ(outcome.args[6], NumberArray(c.auxKind, -7, aux));
+  }
+}
+
+TEST_F(FormatCommands, RealAuxArrayReceivesExactValues) {
+  const CallOutcome outcome = Call(
+      kListOutputFormats, {Longint(3), Reals({0.5}), Texts({""}), Texts({""}), Undefined(),
+                           Undefined(), Reals({0.25})});
+  ASSERT_EQ(outcome.args.size(), 7u);
+  EXPECT_EQ(outcome.args[1], Reals({0.5, 10.0, 3.0, 17.0, 2.0, 75.0}));
+  EXPECT_EQ(outcome.args[6], Reals({0.25, -32767.0, -32767.0, 3.0, -32767.0, -32767.0}));
+}
+
+TEST_F(FormatCommands, OptionalParametersMayBeUndefined) {
+  struct {
+    const char* label;
+    std::vector<Value> optional;  // parameters 5 to 7
+    std::vector<Value> expected;  // what they hold afterwards
+  } const cases[] = {
+      {"all three omitted", {}, {Undefined(), Undefined(), Undefined()}},
+      {"all three undefined",
+       {Undefined(), Undefined(), Undefined()},
+       {Undefined(), Undefined(), Undefined()}},
+      {"only 5 undefined",
+       {Undefined(), Texts({"x"}), Longints({0})},
+       {Undefined(), Texts({"x", "<CT>PDF Vector Format</CT><CTxT>1</CTxT><CPct>1</CPct><CA>2</CA>"}),
+        Longints({0, -32767})}},
+      {"only 7 undefined",
+       {Texts({""}), Texts({""}), Undefined()},
+       {Texts({"", ""}), Texts({"", "<CT>PDF Vector Format</CT><CTxT>1</CTxT><CPct>1</CPct><CA>2</CA>"}),
+        Undefined()}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::vector<Value> args = {Longint(1), Longints({0, 1, 2}), Texts({"", "a"}), Texts({""})};
+    args.insert(args.end(), c.optional.begin(), c.optional.end());
+    const CallOutcome outcome = Call(kListOutputFormats, args);
+    ASSERT_EQ(outcome.args.size(), 7u);
+    EXPECT_EQ(outcome.args[1], Longints({0, 1300}));
+    EXPECT_EQ(outcome.args[2], Texts({"", "pdf"}));
+    EXPECT_EQ(outcome.args[3], Texts({"", "PDF document"}));
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(outcome.args[4 + i], c.expected[i]) << "parameter " << 5 + i;
+  }
+}
+
+TEST_F(FormatCommands, AWrongKindChangesNoArray) {
+  const Value codes = Longints({-1, 5, 6});
+  const Value texts = Texts({"z", "a", "b"});
+  const Value aux = Reals({0, 1, 2, 3});
+  struct {
+    const char* label;
+    int index;  // the parameter (1-based) replaced by `wrong`
+    Value wrong;
+  } const cases[] = {
+      {"codes as text array", 2, Texts({"", "1"})},
+      {"codes undefined", 2, Undefined()},
+      {"codes as a longint", 2, Longint(4)},
+      {"extensions as longint array", 3, Longints({0, 1})},
+      {"names undefined", 4, Undefined()},
+      {"names as real array", 4, Reals({0})},
+      {"bit depths as a longint", 5, Longint(7)},
+      {"bit depths as integer array", 5, Integers({0, 1})},
+      {"options as a text", 6, Text("opt")},
+      {"aux as text array", 7, Texts({"", "q"})},
+      {"aux as a text", 7, Text("aux")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::vector<Value> args = {Longint(0), codes, texts, texts, texts, texts, aux};
+    args[c.index - 1] = c.wrong;
+    const CallOutcome outcome = Call(kListOutputFormats, args);
+    ASSERT_EQ(outcome.args.size(), 7u);
+    for (size_t i = 0; i < args.size(); ++i) EXPECT_EQ(outcome.args[i], args[i]) << "parameter " << i + 1;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Command 30
+// ---------------------------------------------------------------------------
+
+TEST_F(FormatCommands, FamilyLabelsFillThreeElements) {
+  const std::vector<std::string> labels(std::begin(kFamilyLabels), std::end(kFamilyLabels));
+  for (size_t start : {0u, 1u, 3u, 10u}) {
+    SCOPED_TRACE(start);
+    const CallOutcome outcome = Call(kGetFormatLabels, {FilledTexts(start, "keep")});
+    ASSERT_EQ(outcome.args.size(), 1u);
+    EXPECT_EQ(outcome.args[0], TextsAfter("keep", labels));
+  }
+  for (const Value& wrong : {Longints({1, 2, 3}), Reals({0}), Text("x"), Undefined()}) {
+    SCOPED_TRACE(::testing::PrintToString(wrong));
+    const CallOutcome outcome = Call(kGetFormatLabels, {wrong});
+    ASSERT_EQ(outcome.args.size(), 1u);
+    EXPECT_EQ(outcome.args[0], wrong);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Command 40
+// ---------------------------------------------------------------------------
+
+TEST_F(FormatCommands, NamesFollowTheirCodes) {
+  struct {
+    const char* label;
+    Value codes;
+    Value namesBefore;
+    Value namesAfter;
+  } const cases[] = {
+      {"skipped codes keep the caller's texts", Longints({0, 1300, 0, -1000, 75}),
+       Texts({"e0", "a", "b", "c", "d"}), Texts({"e0", "PDF document", "b", "c", "PNG image"})},
+      {"an empty names array grows", Longints({0, 1300, 0, -1000, 75}), Texts({"e0"}),
+       Texts({"e0", "PDF document", "", "", "PNG image"})},
+      {"a longer names array shrinks", Integers({0, 17, 3}), Texts({"e0", "a", "b", "c", "d"}),
+       Texts({"e0", "TIFF image", "TIFF image"})},
+      {"an empty code array empties the names", Longints({0}), Texts({"e0", "a", "b"}), Texts({"e0"})},
+      {"real codes truncate", Reals({0, 1300.9, -1000.0, 247.2, 1e12}), Texts({"e0"}),
+       Texts({"e0", "PDF document", "", "SVG drawing", ""})},
+      {"only the low 16 bits count", Longints({0, 65536 + 1300, 0x7FFF0000 + 2, -65536 + 10, 65536}),
+       Texts({""}), Texts({"", "PDF document", "GIF image", "JPEG image", ""})},
+      {"integer codes", Integers({5, 2, 75, -1000, 10, 247}), Texts({"e0", "x"}),
+       Texts({"e0", "GIF image", "PNG image", "", "JPEG image", "SVG drawing"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const CallOutcome outcome = Call(kGetFormatNames, {c.codes, c.namesBefore});
+    ASSERT_EQ(outcome.args.size(), 2u);
+    EXPECT_EQ(outcome.args[0], c.codes);
+    EXPECT_EQ(outcome.args[1], c.namesAfter);
+  }
+}
+
+TEST_F(FormatCommands, NamesWithAWrongKindChangeNothing) {
+  struct {
+    Value codes;
+    Value names;
+  } const cases[] = {
+      {Texts({"", "1300"}), Texts({"", "a"})},
+      {Longints({0, 1300}), Longints({0, 5})},
+      {Undefined(), Texts({"", "a"})},
+      {Longints({0, 1300}), Undefined()},
+      {Longint(1300), Texts({"", "a"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.codes) + " / " + ::testing::PrintToString(c.names));
+    const CallOutcome outcome = Call(kGetFormatNames, {c.codes, c.names});
+    ASSERT_EQ(outcome.args.size(), 2u);
+    EXPECT_EQ(outcome.args[0], c.codes);
+    EXPECT_EQ(outcome.args[1], c.names);
+  }
+}
+
+TEST_F(FormatCommands, NamesCoverCodeArraysBeyond32767Elements) {
+  // Past the 16-bit count and index: every element is still reached.
+  const int32_t count = 40000;
+  std::vector<int32_t> codes = {0};
+  std::vector<std::string> names = {""};
+  for (int32_t i = 1; i <= count; ++i) {
+    const ListedRow& row = kRows[i % 7];
+    codes.push_back(i % 11 == 0 ? -1000 : row.code);
+    names.push_back(i % 11 == 0 ? "" : row.name);
+  }
+  const CallOutcome outcome = Call(kGetFormatNames, {Longints(codes), Texts({""})});
+  ASSERT_EQ(outcome.args.size(), 2u);
+  EXPECT_EQ(outcome.args[1], Texts(names));
+}
+
+}  // namespace
+}  // namespace lqm::testing
