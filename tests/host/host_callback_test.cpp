@@ -1,0 +1,309 @@
+// The development host's callback driven directly with hand-built engine
+// blocks, no plugin involved: handles, BLOBs, texts, character sets, the
+// error word's discipline and the registry's defence against bad pointers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "lqm-host/lib/charsets.h"
+#include "lqm-host/lib/host.h"
+
+namespace {
+
+namespace abi = lqm::abi;
+using lqm::host::Host;
+
+abi::EngineBlock ZeroBlock() {
+  abi::EngineBlock block;
+  std::memset(&block, 0, sizeof block);
+  return block;
+}
+
+class Callback : public testing::Test {
+ protected:
+  // Runs one selector through the static callback, as the plugin does.
+  abi::EngineBlock Run(int16_t selector, abi::EngineBlock block) {
+    Host::Callback(selector, &block);
+    return block;
+  }
+  char** NewHandle(int64_t size) {
+    abi::EngineBlock b = ZeroBlock();
+    b.param1 = abi::kHandleNew;
+    b.param2 = size;
+    b = Run(abi::kHandleManager, b);
+    EXPECT_EQ(b.error, 0);
+    return static_cast<char**>(b.handle);
+  }
+  abi::EngineBlock HandleOp(int64_t op, char** handle, int64_t param2 = 0) {
+    abi::EngineBlock b = ZeroBlock();
+    b.param1 = op;
+    b.param2 = param2;
+    b.handle = handle;
+    return Run(abi::kHandleManager, b);
+  }
+  abi::TextRecord NewText(const char16_t* units) {
+    abi::EngineBlock b = ZeroBlock();
+    b.handle = const_cast<char16_t*>(units);
+    b = Run(abi::kCreateUnistring, b);
+    EXPECT_EQ(b.error, 0);
+    abi::TextRecord text;
+    std::memcpy(&text, &b.uniString1, sizeof text);
+    return text;
+  }
+  int16_t DisposeText(const abi::TextRecord& text) {
+    abi::EngineBlock b = ZeroBlock();
+    std::memcpy(&b.uniString1, &text, sizeof text);
+    return Run(abi::kDisposeUnistring, b).error;
+  }
+  lqm::host::LiveCounts Live() { return host_.GetLiveCounts(); }
+
+  Host host_;
+};
+
+// ---------------------------------------------------------------------------
+// Handles
+// ---------------------------------------------------------------------------
+
+TEST_F(Callback, HandlesAreMasterPointersEvenAtSizeZero) {
+  for (int64_t size : {0, 1, 7, 4096}) {
+    char** handle = NewHandle(size);
+    ASSERT_NE(handle, nullptr) << size;
+    ASSERT_NE(*handle, nullptr) << "size " << size << ": the data must be reachable without locking";
+    abi::EngineBlock b = HandleOp(abi::kHandleGetSize, handle);
+    EXPECT_EQ(int64_t{b.param2}, size);
+    b = HandleOp(abi::kHandleLock, handle);
+    EXPECT_EQ(reinterpret_cast<char*>(b.param3), *handle) << "lock gives the master pointer's data";
+    EXPECT_EQ(HandleOp(abi::kHandleGetState, handle).param2 & 0x80, 0x80);
+    HandleOp(abi::kHandleUnlock, handle);
+    EXPECT_EQ(HandleOp(abi::kHandleGetState, handle).param2 & 0x80, 0);
+    EXPECT_EQ(HandleOp(abi::kHandleDispose, handle).error, 0);
+  }
+  EXPECT_EQ(Live(), lqm::host::LiveCounts{});
+}
+
+TEST_F(Callback, ResizingKeepsTheBytesThatSurvive) {
+  char** handle = NewHandle(5);
+  std::memcpy(*handle, "ABCDE", 5);
+  struct Step {
+    int64_t size;
+    std::string kept;
+  } steps[] = {{8, "ABCDE"}, {3, "ABC"}, {0, ""}, {2, ""}};
+  std::string expected = "ABCDE";
+  for (const Step& step : steps) {
+    ASSERT_EQ(HandleOp(abi::kHandleSetSize, handle, step.size).error, 0);
+    EXPECT_EQ(int64_t{HandleOp(abi::kHandleGetSize, handle).param2}, step.size);
+    EXPECT_EQ(std::string(*handle, step.kept.size()), step.kept) << "size " << step.size;
+  }
+  HandleOp(abi::kHandleDispose, handle);
+}
+
+TEST_F(Callback, BadHandlesGetErrorsNotCrashes) {
+  char** handle = NewHandle(4);
+  ASSERT_EQ(HandleOp(abi::kHandleDispose, handle).error, 0);
+  char* foreign[1] = {nullptr};
+  struct Case {
+    const char* what;
+    int64_t op;
+    char** handle;
+    int64_t param2;
+    int16_t error;
+  } cases[] = {
+      {"dispose twice", abi::kHandleDispose, handle, 0, lqm::host::kErrorUnknownBlock},
+      {"resize a freed handle", abi::kHandleSetSize, handle, 8, lqm::host::kErrorUnknownBlock},
+      {"size of a foreign pointer", abi::kHandleGetSize, foreign, 0, lqm::host::kErrorUnknownBlock},
+      {"lock null", abi::kHandleLock, nullptr, 0, lqm::host::kErrorNullHandle},
+      {"negative new size", abi::kHandleNew, nullptr, -1, lqm::host::kErrorBadParameter},
+      {"unknown sub-operation", 99, nullptr, 0, lqm::host::kErrorBadParameter},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HandleOp(c.op, c.handle, c.param2).error, c.error) << c.what;
+  EXPECT_EQ(Live(), lqm::host::LiveCounts{});
+}
+
+TEST_F(Callback, BlobsMeasureCopyAndCreate) {
+  abi::EngineBlock b = ZeroBlock();
+  b.param1 = abi::kBlobFromBytes;
+  b.param3 = reinterpret_cast<int64_t>("hello");
+  b.param4 = 5;
+  b = Run(abi::kConvertString, b);
+  ASSERT_EQ(b.error, 0);
+  char** handle = static_cast<char**>(b.handle);
+  EXPECT_EQ(Live().handles, 1);
+
+  abi::EngineBlock measure = ZeroBlock();
+  measure.param1 = abi::kBlobMeasureOrCopy;
+  measure.handle = handle;
+  measure = Run(abi::kConvertString, measure);
+  EXPECT_EQ(int64_t{measure.param4}, 5);
+  char copy[5] = {};
+  measure.param3 = reinterpret_cast<int64_t>(copy);
+  measure = Run(abi::kConvertString, measure);
+  EXPECT_EQ(std::string(copy, 5), "hello");
+
+  // An empty BLOB from no bytes is still a real handle.
+  abi::EngineBlock empty = ZeroBlock();
+  empty.param1 = abi::kBlobFromBytes;
+  empty = Run(abi::kConvertString, empty);
+  EXPECT_EQ(empty.error, 0);
+  EXPECT_NE(static_cast<void*>(empty.handle), nullptr);
+  HandleOp(abi::kHandleDispose, static_cast<char**>(empty.handle));
+  HandleOp(abi::kHandleDispose, handle);
+  EXPECT_EQ(Live(), lqm::host::LiveCounts{});
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+// ---------------------------------------------------------------------------
+
+TEST_F(Callback, TextsAreTerminatedAndCounted) {
+  abi::TextRecord text = NewText(u"abc\U0001F600");
+  EXPECT_EQ(text.length, 5);
+  EXPECT_EQ(text.units[5], 0) << "units are NUL-terminated";
+  EXPECT_EQ(Live().texts, 1) << "an undisposed text is live";
+  EXPECT_EQ(DisposeText(text), 0);
+  EXPECT_EQ(Live().texts, 0);
+  EXPECT_EQ(DisposeText(text), lqm::host::kErrorUnknownBlock) << "a second dispose is caught";
+  EXPECT_EQ(DisposeText(abi::TextRecord{0, nullptr, 0, 0}), 0) << "an all-zero record is accepted";
+}
+
+TEST_F(Callback, SetTextReplacesAndKeepsTheOwner) {
+  abi::TextRecord text = NewText(u"old");
+  abi::EngineBlock b = ZeroBlock();
+  std::memcpy(&b.uniString1, &text, sizeof text);
+  b.handle = const_cast<char16_t*>(u"brand new");
+  b = Run(abi::kSetUnistring, b);
+  ASSERT_EQ(b.error, 0);
+  abi::TextRecord replaced;
+  std::memcpy(&replaced, &b.uniString1, sizeof replaced);
+  EXPECT_EQ(replaced.length, 9);
+  EXPECT_NE(static_cast<const void*>(replaced.units), static_cast<const void*>(text.units)) << "a replaced text never reuses the old units' address";
+  EXPECT_EQ(std::u16string(replaced.units), u"brand new");
+  EXPECT_EQ(Live().texts, 1) << "the old text is released, the new one is the plugin's";
+  EXPECT_EQ(DisposeText(replaced), 0);
+}
+
+// ---------------------------------------------------------------------------
+// The error word and the untouched fields
+// ---------------------------------------------------------------------------
+
+TEST_F(Callback, SuccessLeavesEveryOtherFieldAlone) {
+  // A block full of a pattern: a successful call may change only its outputs.
+  abi::EngineBlock before;
+  std::memset(&before, 0x5C, sizeof before);
+  before.param1 = abi::kHandleNew;
+  before.param2 = 16;
+  abi::EngineBlock after = Run(abi::kHandleManager, before);
+  EXPECT_EQ(after.error, before.error) << "the error word is written only on failure";
+  before.handle = after.handle;  // the one output
+  EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+  HandleOp(abi::kHandleDispose, static_cast<char**>(after.handle));
+}
+
+TEST_F(Callback, UnknownSelectorsFail) {
+  for (int16_t selector : {int16_t(0), int16_t(-3), int16_t(-999), int16_t(1)})
+    EXPECT_EQ(Run(selector, ZeroBlock()).error, lqm::host::kErrorUnknownSelector) << selector;
+}
+
+// ---------------------------------------------------------------------------
+// Character sets
+// ---------------------------------------------------------------------------
+
+std::string Convert(const std::string& bytes, int64_t from, int64_t to, size_t capacity,
+                    int16_t* error = nullptr) {
+  std::string out(capacity, '\xEE');
+  abi::EngineBlock b = ZeroBlock();
+  b.ptr1 = const_cast<char*>(bytes.data());
+  b.param1 = int64_t(bytes.size());
+  b.param2 = from;
+  b.ptr2 = out.data();
+  b.param3 = int64_t(capacity);
+  b.param4 = to;
+  Host::Callback(abi::kConvertCharsetToCharset, &b);
+  if (error) *error = b.error;
+  EXPECT_LE(int64_t{b.param3}, int64_t(capacity));
+  EXPECT_GE(int64_t{b.param3}, 0);
+  out.resize(size_t(b.param3 < 0 ? 0 : b.param3));
+  return out;
+}
+
+std::string Utf16(std::u16string_view units) {
+  std::string bytes;
+  for (char16_t u : units) bytes += char(u & 0xFF), bytes += char(u >> 8);
+  return bytes;
+}
+
+TEST_F(Callback, MacRomanRoundTripsEveryByte) {
+  std::string all;
+  for (int i = 0; i < 256; ++i) all += char(i);
+  for (int64_t middle : {2, 7}) {
+    std::string wide = Convert(all, 100, middle, 1024);
+    EXPECT_EQ(Convert(wide, middle, 100, 256), all) << "via charset " << middle;
+  }
+  // Spot checks against Apple's mapping.
+  EXPECT_EQ(Convert("\x80\xDB\xF0\xFF", 100, 2, 8), Utf16(u"\u00C4\u20AC\uF8FF\u02C7"));
+  EXPECT_EQ(Convert(Utf16(u"\u00E9\u4E00"), 2, 100, 8), "\x8E?") << "no Mac Roman form gives '?'";
+}
+
+TEST_F(Callback, UnicodeConversionsHandleDamageAndCapacity) {
+  const std::string smile8 = "\xF0\x9F\x98\x80";              // U+1F600
+  const std::string smile16 = Utf16(u"\U0001F600");
+  const std::string fffd8 = "\xEF\xBF\xBD";
+  const std::string fffd16 = Utf16(u"\uFFFD");
+  const std::string high("\x00\xD8", 2), low("\x00\xDC", 2);  // lone surrogates
+  struct Case {
+    const char* what;
+    std::string in;
+    int64_t from, to;
+    size_t capacity;
+    std::string out;
+  } cases[] = {
+      {"non-BMP 8->16", smile8, 7, 2, 16, smile16},
+      {"non-BMP 16->8", smile16, 2, 7, 16, smile8},
+      {"only whole characters fit (8->16)", "a" + smile8, 7, 2, 5, Utf16(u"a")},
+      {"only whole characters fit (16->8)", Utf16(u"\u00E9\u00E9"), 2, 7, 3, "\xC3\xA9"},
+      {"capacity 0", "abc", 7, 2, 0, ""},
+      {"lone high surrogate 16->8", Utf16(u"a") + high + Utf16(u"b"), 2, 7, 16, "a" + fffd8 + "b"},
+      {"lone low surrogate 16->8", low, 2, 7, 16, fffd8},
+      {"lone surrogate kept 16->16", high, 2, 2, 16, high},
+      {"odd trailing byte", Utf16(u"a") + "b", 2, 7, 16, "a" + fffd8},
+      {"invalid lead byte", "\xFF" "a", 7, 2, 16, fffd16 + Utf16(u"a")},
+      {"overlong form", "\xC0\xAF", 7, 2, 16, fffd16 + fffd16},
+      {"truncated sequence", "\xE2\x82", 7, 2, 16, fffd16 + fffd16},
+      {"encoded surrogate", "\xED\xA0\x80", 7, 2, 16, fffd16 + fffd16 + fffd16},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", 7, 2, 32, fffd16 + fffd16 + fffd16 + fffd16},
+      {"UTF-8 to UTF-8 repairs", "a\xFF", 7, 7, 16, "a" + fffd8},
+  };
+  for (const Case& c : cases) {
+    int16_t error = -1;
+    EXPECT_EQ(Convert(c.in, c.from, c.to, c.capacity, &error), c.out) << c.what;
+    EXPECT_EQ(error, 0) << c.what;
+  }
+}
+
+TEST_F(Callback, ConversionRefusesBadArguments) {
+  struct Case {
+    const char* what;
+    int64_t from, to;
+    bool nullSource;
+  } cases[] = {
+      {"unsupported source set", 1005, 7, false},
+      {"unsupported target set", 7, 101, false},
+      {"null source with bytes", 7, 2, true},
+  };
+  for (const Case& c : cases) {
+    abi::EngineBlock b = ZeroBlock();
+    char out[8];
+    b.ptr1 = c.nullSource ? nullptr : const_cast<char*>("abc");
+    b.param1 = 3;
+    b.param2 = c.from;
+    b.ptr2 = out;
+    b.param3 = 8;
+    b.param4 = c.to;
+    b = Run(abi::kConvertCharsetToCharset, b);
+    EXPECT_EQ(b.error, lqm::host::kErrorBadParameter) << c.what;
+    EXPECT_EQ(int64_t{b.param3}, 0) << c.what << ": nothing written is reported";
+  }
+}
+
+}  // namespace

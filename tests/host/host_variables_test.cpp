@@ -1,0 +1,215 @@
+// The host's variables, arrays, texts and error word, driven through the
+// plugin's own host operations (src/host/host_calls.cpp, linked into the test
+// program) with the development host's callback behind them: the pairing the
+// plugin relies on in every command.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host/host_calls.h"
+#include "lqm-host/lib/host.h"
+#include "lqm-host/lib/host_records.h"
+
+namespace {
+
+namespace abi = lqm::abi;
+using lqm::host::Host;
+using lqm::host::LiveCounts;
+using lqm::host::Value;
+
+class HostVariables : public testing::Test {
+ protected:
+  void SetUp() override { HostSetCallback(reinterpret_cast<void*>(&Host::Callback)); }
+  void TearDown() override { HostSetCallback(nullptr); }
+
+  // What the host sees in a record the plugin built.
+  Value Read(const HostVariable& variable) {
+    Value value;
+    std::string error;
+    EXPECT_TRUE(lqm::host::ReadValue(host_.memory(), variable, value, error)) << error;
+    return value;
+  }
+  LiveCounts Live() { return host_.GetLiveCounts(); }
+
+  Host host_;
+};
+
+TEST_F(HostVariables, ArrayElementZeroExistsAndSurvivesResizing) {
+  struct Case {
+    VariableKind kind;
+    std::vector<int32_t> values;  // element 0 first
+  } cases[] = {{abi::kKindLongintArray, {7, 1, 2, 3}}, {abi::kKindIntegerArray, {-7, 1, 2, 3}}};
+  for (const Case& c : cases) {
+    HostVariable array = HostCreateVariable(c.kind);
+    ASSERT_EQ(HostGetArraySize(array), 0);
+    ASSERT_TRUE(HostResizeArray(array, 3));
+    for (int32_t i = 0; i <= 3; ++i) {
+      if (c.kind == abi::kKindLongintArray)
+        HostSetLongArrayElement(array, i, c.values[size_t(i)]);
+      else
+        HostSetIntegerArrayElement(array, i, int16_t(c.values[size_t(i)]));
+    }
+    ASSERT_TRUE(HostResizeArray(array, 2));  // drops element 3 only
+    ASSERT_TRUE(HostResizeArray(array, 5));  // grows: 3..5 new and zeroed
+    Value value = Read(array);
+    if (c.kind == abi::kKindLongintArray)
+      EXPECT_EQ(value, Value::LongintArray({7, 1, 2, 0, 0, 0}));
+    else
+      EXPECT_EQ(value, Value::IntegerArray({-7, 1, 2, 0, 0, 0}));
+    HostClearVariable(array);
+    EXPECT_EQ(array.kind, abi::kKindUndefined);
+    EXPECT_EQ(Live(), LiveCounts{}) << int(c.kind);
+  }
+}
+
+TEST_F(HostVariables, TextArraysOwnTheirElements) {
+  HostVariable array = HostCreateVariable(abi::kKindTextArray);
+  ASSERT_TRUE(HostResizeArray(array, 3));
+  // Grown elements are {0, null}: the host reads them as empty texts.
+  EXPECT_EQ(Read(array), Value::TextArray({u"", u"", u"", u""}));
+  HostSetTextArrayElement(array, 1, HostCreateText(u"first"));
+  HostSetTextArrayElement(array, 1, HostCreateText(u"second"));  // releases "first"
+  HostSetTextArrayElement(array, 3, HostCreateText(u"third"));
+  HostSetTextArrayElement(array, 9, HostCreateText(u"outside"));  // disposed, not stored
+  EXPECT_EQ(Read(array), Value::TextArray({u"", u"second", u"", u"third"}));
+  // Element 0's text (made at creation), "second" and "third" are alive, no more.
+  EXPECT_EQ(Live().texts, 3);
+  ASSERT_TRUE(HostResizeArray(array, 1));  // releases "third"
+  EXPECT_EQ(Live().texts, 2);
+  HostClearVariable(array);
+  EXPECT_EQ(Live(), LiveCounts{});
+}
+
+TEST_F(HostVariables, ClearingReleasesEveryKindOfContent) {
+  HostVariable text = HostCreateVariable(abi::kKindUndefined);
+  HostSetTextVariable(text, HostCreateText(u"abc"));
+  HostVariable blob = HostCreateVariable(abi::kKindUndefined);
+  HostSetBlobVariable(blob, "xyz", 3);
+  HostVariable reals = HostCreateVariable(abi::kKindRealArray);
+  ASSERT_TRUE(HostResizeArray(reals, 2));
+  HostSetRealArrayElement(reals, 2, 2.5);
+  EXPECT_EQ(Read(text), Value::Text(u"abc"));
+  EXPECT_EQ(Read(blob), Value::BlobOf("xyz"));
+  EXPECT_EQ(Read(reals), Value::RealArray({0, 0, 2.5}));
+  EXPECT_EQ(Live().texts + Live().handles, 3);
+  for (HostVariable* v : {&text, &blob, &reals}) {
+    HostClearVariable(*v);
+    EXPECT_EQ(HostGetLastError(), 0);
+    EXPECT_EQ(v->kind, abi::kKindUndefined);
+  }
+  EXPECT_EQ(Live(), LiveCounts{});
+}
+
+TEST_F(HostVariables, ClearingADamagedRecordIsReportedNotFollowed) {
+  char** stale = HostNewHandle(8);
+  HostDisposeHandle(stale);
+  HostVariable blob;
+  std::memset(&blob, 0, sizeof blob);
+  blob.kind = abi::kKindBlob;
+  blob.value.blob.handle = stale;
+  HostClearVariable(blob);
+  EXPECT_EQ(HostGetLastError(), lqm::host::kErrorUnknownBlock);
+  EXPECT_EQ(blob.kind, abi::kKindUndefined);
+}
+
+TEST_F(HostVariables, VariablesByNameAreProcessOrInterprocess) {
+  host_.SetVariable("vCount", Value::Longint(3));
+  host_.SetVariable("<>vCount", Value::TextUtf8("shared"));
+  host_.SetVariable("<>vList", Value::TextArray({u"", u"a"}));
+  struct Case {
+    const char16_t* name;
+    Value expected;
+  } cases[] = {
+      {u"vCount", Value::Longint(3)},
+      {u"VCOUNT", Value::Longint(3)},  // 4D names are not case-sensitive
+      {u"<>vCount", Value::TextUtf8("shared")},
+      {u"<>vList", Value::TextArray({u"", u"a"})},
+      {u"<>vMissing", Value::Undefined()},
+      {u"vList", Value::Undefined()},  // only the interprocess one exists
+  };
+  for (const Case& c : cases) {
+    HostVariable v = HostGetVariableByName(c.name);
+    EXPECT_EQ(HostGetLastError(), 0) << "an unknown name is no error";
+    EXPECT_EQ(Read(v), c.expected);
+  }
+  // A fetched variable's content stays the host's: the plugin cannot free it.
+  HostVariable shared = HostGetVariableByName(u"<>vCount");
+  HostClearVariable(shared);
+  EXPECT_EQ(HostGetLastError(), lqm::host::kErrorNotOwned);
+  EXPECT_EQ(host_.GetVariable("<>vCount"), Value::TextUtf8("shared"));
+  host_.UnsetVariable("<>vCount");
+  EXPECT_EQ(Read(HostGetVariableByName(u"<>vCount")), Value::Undefined());
+  EXPECT_EQ(Live(), LiveCounts{});
+}
+
+TEST_F(HostVariables, LeakAccountingCatchesWhatThePluginKeeps) {
+  HostText text = HostCreateText(u"kept");
+  HostHandle handle = HostNewHandle(0);
+  EXPECT_EQ(Live(), (LiveCounts{0, 1, 1}));
+  HostDisposeText(text);
+  HostDisposeHandle(handle);
+  EXPECT_EQ(Live(), LiveCounts{});
+  // A command's result variable counts until it is cleared, whatever it holds.
+  HostVariable result = HostExecuteCommand(494, nullptr, 0);  // Application type
+  EXPECT_EQ(HostGetVariableKind(result), abi::kKindLongint);
+  EXPECT_EQ(Live().variables, 1);
+  HostClearVariable(result);
+  EXPECT_EQ(Live(), LiveCounts{});
+}
+
+TEST_F(HostVariables, ErrorWordIsPerThread) {
+  // One thread fails, the other succeeds, in that order; each then sees its own word.
+  std::mutex mutex;
+  std::condition_variable turn;
+  int step = 0;
+  int16_t failing = 0, succeeding = -1;
+  std::thread a([&] {
+    char* bogus[1] = {nullptr};
+    HostDisposeHandle(bogus);
+    std::unique_lock<std::mutex> lock(mutex);
+    step = 1;
+    turn.notify_all();
+    turn.wait(lock, [&] { return step == 2; });
+    failing = HostGetLastError();
+  });
+  std::thread b([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    turn.wait(lock, [&] { return step == 1; });
+    HostDisposeHandle(HostNewHandle(4));
+    succeeding = HostGetLastError();
+    step = 2;
+    turn.notify_all();
+  });
+  a.join();
+  b.join();
+  EXPECT_EQ(failing, lqm::host::kErrorUnknownBlock);
+  EXPECT_EQ(succeeding, 0);
+}
+
+TEST_F(HostVariables, ManyThreadsAtOnceLeaveNothingBehind) {
+  std::atomic<int> errors{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 500; ++i) {
+        HostText text = HostCreateText(u"thread text");
+        HostHandle handle = HostNewHandle(i);
+        if (!HostSetHandleSize(handle, i + 16)) ++errors;
+        char utf8[64];
+        if (HostConvertCharset(text.units, text.length * 2, 2, utf8, sizeof utf8, 7) != 11) ++errors;
+        HostDisposeHandle(handle);
+        HostDisposeText(text);
+        if (HostGetLastError() != 0) ++errors;
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(errors.load(), 0);
+  EXPECT_EQ(Live(), LiveCounts{});
+}
+
+}  // namespace
