@@ -32,6 +32,8 @@
 #include <string_view>
 #include <vector>
 
+#include "resfile/resfile.h"
+
 #include "host/host_abi.h"
 #include "host_memory.h"
 #include "plugin_library.h"
@@ -129,6 +131,16 @@ class Host {
 
   HostMemory& memory() { return memory_; }
 
+  // The resource files "Open resource file" has opened, in opening order;
+  // "GET RESOURCE" without a file searches them most recent first. 4D keeps
+  // them open until the application quits, and so does a Host.
+  struct OpenResourceFile {
+    int32_t reference;
+    std::vector<resfile::Resource> resources;
+  };
+  std::vector<OpenResourceFile>& openResourceFiles() { return openResourceFiles_; }
+  std::mutex& resourceFilesMutex() { return resourceFilesMutex_; }
+
  private:
   friend struct CommandContext;
   friend class CallFrame;
@@ -159,6 +171,8 @@ class Host {
   std::mutex variablesMutex_;
   std::map<std::string, abi::VariableRecord> processVariables_;
   std::map<std::string, abi::VariableRecord> interprocessVariables_;
+  std::mutex resourceFilesMutex_;
+  std::vector<OpenResourceFile> openResourceFiles_;
 };
 
 // The executable's own path (for the default plugin and app folder).
