@@ -23,6 +23,7 @@
 #include "charsets.h"
 #include "frame/command_table.h"
 #include "named_commands.h"
+#include "printdoc/print_session.h"
 #include "session.h"
 
 using namespace lqm::host;
@@ -210,6 +211,10 @@ void PrintOutcome(const std::string& label, const CallOutcome& outcome) {
   }
   std::cout << label << " -> "
             << (outcome.result ? DescribeValue(*outcome.result) : std::string("(no result)")) << "\n";
+  // Arrays are how some commands answer: show what they hold after the call.
+  for (size_t i = 0; i < outcome.args.size(); ++i)
+    if (outcome.args[i].kind == lqm::host::ValueKind::kVariable)
+      std::cout << "    $" << (i + 1) << " = " << DescribeValue(outcome.args[i]) << "\n";
 }
 
 const CommandInfo* FindRow(const std::string& target, int32_t& routine) {
@@ -297,6 +302,11 @@ int RunDemo(Options o) {
   std::snprintf(hex, sizeof hex, "0x%04X", unsigned(version));
   std::cout << "Initialised (selector -1): interface version " << hex << "\n\n";
 
+  // What the print layer's 4D code sets before it opens a session.
+  host.SetVariable(kPrintRootVariable, Value::TextUtf8("C:\\Print\\"));
+  host.SetVariable(kPrintSpoolVariable, Value::TextUtf8("C:\\Print\\Spool\\"));
+  std::cout << "Set " << kPrintRootVariable << " and " << kPrintSpoolVariable << "\n\n";
+
   struct Step {
     const char* label;
     const char* command;
@@ -305,8 +315,19 @@ int RunDemo(Options o) {
   const std::vector<Step> steps = {
       {"LQM_GetVersion", "LQM_GetVersion", {}},
       {"LQM_GetInfoString", "LQM_GetInfoString", {}},
-      {"LQM_GetFormatExtension(1)", "LQM_GetFormatExtension", {Value::Longint(1)}},
-      {"LQM_GetFormatFamily(1)", "LQM_GetFormatFamily", {Value::Longint(1)}},
+      {"LQM_GetFormatExtension(1300)", "LQM_GetFormatExtension", {Value::Longint(1300)}},
+      {"LQM_GetFormatFamily(17)", "LQM_GetFormatFamily", {Value::Longint(17)}},
+      {"LQM_GetFormatNames(codes; names)", "LQM_GetFormatNames",
+       {Value::Variable(Value::LongintArray({0, 1300, 247, 17, 75})),
+        Value::Variable(Value::TextArray({}))}},
+      {"LQM_OpenPrintSession(code; \"Invoice\"; \"\")", "LQM_OpenPrintSession",
+       {Value::TextUtf8(kPrintAccessCode), Value::TextUtf8("Invoice"), Value::TextUtf8("")}},
+      {"LQM_SetSlotText(0; \"Page 1 of 3\")", "LQM_SetSlotText",
+       {Value::Longint(0), Value::TextUtf8("Page 1 of 3")}},
+      {"LQM_GetSlotText(0)", "LQM_GetSlotText", {Value::Longint(0)}},
+      {"LQM_GetSlotName(0)", "LQM_GetSlotName", {Value::Longint(0)}},
+      {"LQM_GetSlotName(9)", "LQM_GetSlotName", {Value::Longint(9)}},
+      {"LQM_GetFolderName(1)", "LQM_GetFolderName", {Value::Longint(1)}},
       {"LQM_EncodeBase64(\"Hello, 4D\")", "LQM_EncodeBase64", {Value::BlobOf("Hello, 4D")}},
       {"LQM_DecodeBase64(\"SGVsbG8sIDRE\")", "LQM_DecodeBase64", {Value::BlobOf("SGVsbG8sIDRE")}},
       {"LQM_ComputeCRC(\"123456789\"; 2; 1)", "LQM_ComputeCRC",
@@ -315,6 +336,7 @@ int RunDemo(Options o) {
        {Value::Integer(1), Value::BlobOf("ABABABA"), Value::Integer(3), Value::Integer(3),
         Value::Integer(0), Value::Integer(0), Value::Longint(-1), Value::Longint(12)}},
       {"LQM_GetPrinterList", "LQM_GetPrinterList", {}},
+      {"LQM_GetSealedText", "LQM_GetSealedText", {}},
   };
   for (const Step& step : steps) PrintOutcome(step.label, host.Call(step.command, step.args));
 
