@@ -5,7 +5,7 @@
 JOBS ?= 2
 export WINEDEBUG ?= -all
 
-.PHONY: deps linux windows demo test test-linux test-windows clean
+.PHONY: deps linux windows demo test test-linux test-windows bench clean
 
 deps:
 	scripts/install-deps.sh
@@ -29,6 +29,16 @@ test-windows: windows
 	cd build-win && ctest --output-on-failure
 
 test: test-linux test-windows
+
+# The benchmarks in their own Release build; medians of 5 repetitions with a
+# short minimum time per case (the numbers are for ratios, not records).
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j$(JOBS) --target lqm_bench
+	build-bench/bin/lqm_bench --benchmark_min_time=0.05 --benchmark_repetitions=5 \
+	  --benchmark_report_aggregates_only=true \
+	  --benchmark_out=build-bench/bench.json --benchmark_out_format=json
+	python3 bench/report.py build-bench/bench.json docs/benchmarks.md docs/benchmarks.svg
 
 clean:
 	rm -rf build build-win

@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev                                       # lqm-host's protocol
   libtiff-dev zlib1g-dev                                   # interop tests
   libbenchmark-dev                                         # benchmarks
+  libisal-dev libcrcutil-dev libmodpbase64-dev libcrypto++-dev libssl-dev zlib1g-dev libtiff-dev  # benchmark yardsticks
 )
 missing=()
 for p in "${packages[@]}"; do

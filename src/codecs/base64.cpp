@@ -11,11 +11,20 @@
 // alphabet character or "=" closes a group of the current count at once, so
 // nothing after the first "=" can add output. A group of c slots closed gives
 // c - 1 bytes (so 0 and 1 slots give none).
+//
+// Vector kernels (base64_simd.h) take the clean stretches: encoding all
+// whole groups but the last few, decoding runs of 32 alphabet characters
+// while the machine is between groups (no slot filled, no "="). Decoding a
+// clean run from that state gives exactly what the state machine gives, so
+// the scalar loop hands over whenever it is back in that state after
+// something the kernel does not take (a skipped byte, say a line break).
 #include "codecs/base64.h"
 
 #include <array>
 #include <cstddef>
 
+#include "codecs/base64_simd.h"
+#include "codecs/codec_cpu.h"
 #include "frame/plugin_heap.h"
 
 namespace {
@@ -58,15 +67,14 @@ void HandOver(unsigned char** buffer, int64_t* length, unsigned char* work, int6
 
 }  // namespace
 
-bool EncodeBase64InPlace(unsigned char** buffer, int64_t* length) {
-  const int64_t n = *length > 0 && *buffer != nullptr ? *length : 0;
-  const int64_t outputLength = Base64EncodedLength(n);
-  unsigned char* work = static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(outputLength)));
-  if (work == nullptr) return false;
-
-  const unsigned char* in = *buffer;
-  unsigned char* out = work;
+void Base64EncodeInto(const unsigned char* input, int64_t n, unsigned char* output) {
+  const unsigned char* in = input;
+  unsigned char* out = output;
   int64_t position = 0;
+  if (CodecCpuLevelInUse() >= kCodecCpuAvx2) {
+    position = Base64EncodeAvx2(in, n, out);
+    out += position / 3 * 4;
+  }
   for (; position + 3 <= n; position += 3) {
     const unsigned b0 = in[position], b1 = in[position + 1], b2 = in[position + 2];
     *out++ = kBase64Alphabet[b0 >> 2];
@@ -83,8 +91,61 @@ bool EncodeBase64InPlace(unsigned char** buffer, int64_t* length) {
     *out++ = rest > 1 ? kBase64Alphabet[(b1 & 15) << 2] : '=';
     *out++ = '=';
   }
+}
+
+bool EncodeBase64InPlace(unsigned char** buffer, int64_t* length) {
+  const int64_t n = *length > 0 && *buffer != nullptr ? *length : 0;
+  const int64_t outputLength = Base64EncodedLength(n);
+  unsigned char* work = static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(outputLength)));
+  if (work == nullptr) return false;
+  Base64EncodeInto(*buffer, n, work);
   HandOver(buffer, length, work, outputLength);
   return true;
+}
+
+int64_t Base64DecodeInto(const unsigned char* input, int64_t n, unsigned char* output) {
+  const unsigned char* in = input;
+  unsigned char* work = output;
+  const bool vector = CodecCpuLevelInUse() >= kCodecCpuAvx2;
+  unsigned slots[4] = {0, 0, 0, 0};
+  int filled = 0;
+  bool padding = false;
+  int64_t used = 0;
+  int64_t position = 0;
+  while (position < n) {
+    if (vector) {
+      const int64_t taken = Base64DecodeCleanAvx2(in + position, n - position, work + used);
+      position += taken;
+      used += taken / 4 * 3;
+    }
+    // The scalar rules, at least up to the byte that stopped the kernel and
+    // then on to the next point where no group is open.
+    bool sawOther = false;
+    while (position < n) {
+      const unsigned char value = kDecodeTable[in[position++]];
+      if (value == kSkip) {
+        sawOther = true;
+      } else {
+        if (value == kPad) {
+          padding = true;
+          sawOther = true;
+        } else {
+          slots[filled] = value;
+          if (!padding) ++filled;
+        }
+        if (filled == 4 || padding) {
+          const unsigned char decoded[3] = {
+              static_cast<unsigned char>((slots[0] << 2) | (slots[1] >> 4)),
+              static_cast<unsigned char>((slots[1] << 4) | (slots[2] >> 2)),
+              static_cast<unsigned char>((slots[2] << 6) | slots[3])};
+          for (int index = 0; index < filled - 1; ++index) work[used++] = decoded[index];
+          filled = 0;
+        }
+      }
+      if (vector && sawOther && filled == 0 && !padding) break;
+    }
+  }
+  return used;
 }
 
 bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length) {
@@ -93,30 +154,7 @@ bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length) {
   const int64_t capacity = 3 * (n / 4 + 1);
   unsigned char* work = static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(capacity)));
   if (work == nullptr) return false;
-
-  const unsigned char* in = *buffer;
-  unsigned slots[4] = {0, 0, 0, 0};
-  int filled = 0;
-  bool padding = false;
-  int64_t used = 0;
-  for (int64_t position = 0; position < n; ++position) {
-    const unsigned char value = kDecodeTable[in[position]];
-    if (value == kSkip) continue;
-    if (value == kPad) {
-      padding = true;
-    } else {
-      slots[filled] = value;
-      if (!padding) ++filled;
-    }
-    if (filled == 4 || padding) {
-      const unsigned char decoded[3] = {
-          static_cast<unsigned char>((slots[0] << 2) | (slots[1] >> 4)),
-          static_cast<unsigned char>((slots[1] << 4) | (slots[2] >> 2)),
-          static_cast<unsigned char>((slots[2] << 6) | slots[3])};
-      for (int index = 0; index < filled - 1; ++index) work[used++] = decoded[index];
-      filled = 0;
-    }
-  }
+  const int64_t used = Base64DecodeInto(*buffer, n, work);
   HandOver(buffer, length, work, used);
   return true;
 }

@@ -16,5 +16,13 @@
 bool EncodeBase64InPlace(unsigned char** buffer, int64_t* length);
 bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length);
 
+// The kernels under the routines above, for callers with their own buffers.
+// Base64EncodeInto writes exactly Base64EncodedLength(n) characters.
+// Base64DecodeInto writes at most 3 * (n / 4 + 1) bytes and returns how many.
+// Both use the AVX2 kernels of base64_simd.h when the CPU level allows; the
+// results are the same on every level.
+void Base64EncodeInto(const unsigned char* input, int64_t n, unsigned char* output);
+int64_t Base64DecodeInto(const unsigned char* input, int64_t n, unsigned char* output);
+
 // The encoded length of n bytes: 4 characters per started group of 3.
 inline int64_t Base64EncodedLength(int64_t n) { return 4 * ((n + 2) / 3); }

@@ -12,7 +12,15 @@
 // The tables of the three catalogue polynomials are computed at compile time;
 // any other polynomial gets a table built on the stack for the call. Engines
 // accept widths of 8 to 16 (16-bit) and 8 to 32 (32-bit).
+//
+// For the catalogue polynomials the table engine hands inputs of 64 bytes
+// and more to the folding kernels (crc_fold.h) when the CPU has carry-less
+// multiplication; the kernels fold every whole 16-byte chunk into one, and
+// the table code above finishes that chunk and the tail. The bitwise engine
+// never folds, so it stays an independent reference.
 #include "codecs/crc.h"
+
+#include "codecs/crc_fold.h"
 
 namespace {
 
@@ -105,6 +113,47 @@ constexpr uint32_t ReflectedSlicedCrc32(const unsigned char* data, int64_t lengt
   return value ^ finalXor;
 }
 
+// Fold constants for the catalogue polynomials in both bit orders (a caller
+// of the table engines may ask for either).
+constexpr CrcFoldConstants kCcittFold = BuildCrcFoldConstants(16, 0x1021, false);
+constexpr CrcFoldConstants kCcittFoldReflected = BuildCrcFoldConstants(16, 0x1021, true);
+constexpr CrcFoldConstants kArcFold = BuildCrcFoldConstants(16, 0x8005, false);
+constexpr CrcFoldConstants kArcFoldReflected = BuildCrcFoldConstants(16, 0x8005, true);
+constexpr CrcFoldConstants kCrc32Fold = BuildCrcFoldConstants(32, kCrc32Polynomial, false);
+constexpr CrcFoldConstants kCrc32FoldReflected = BuildCrcFoldConstants(32, kCrc32Polynomial, true);
+// The reflected 4-chunk CRC-32 pair is the one every folding CRC-32 uses;
+// checking the builder's conventions against it costs nothing.
+static_assert(CrcXPowerMod(32, 32, kCrc32Polynomial) == kCrc32Polynomial);
+static_assert(kCrc32FoldReflected.distance[4].low == (uint64_t{ReflectBits(
+                  static_cast<uint32_t>(CrcXPowerMod(4 * 128 + 32, 32, kCrc32Polynomial)), 32)} << 1));
+
+// The first width bits of the message that stand for the starting register
+// (see crc_fold.h), as 16 message bytes.
+void BuildFoldSeed(uint32_t reg, int width, bool reflectInput, unsigned char seed[16]) {
+  for (int index = 0; index < 16; ++index) seed[index] = 0;
+  const int bytes = width / 8;
+  const uint32_t bits = reflectInput ? ReflectBits(reg, width) : reg;
+  for (int index = 0; index < bytes; ++index) {
+    seed[index] = static_cast<unsigned char>(reflectInput ? bits >> (8 * index) : bits >> (width - 8 - 8 * index));
+  }
+}
+
+// The table engine with the folding kernels in front: the register after
+// the folded part, or false when no kernel runs here (short input, portable
+// CPU level). *folded is the number of bytes it covers.
+template <typename Register, typename Table>
+bool FoldWholeChunks(const unsigned char* data, int64_t length, Register initial, int width, const Table& table,
+                     bool reflectInput, const CrcFoldConstants& constants, Register* reg, int64_t* folded) {
+  if (length < kCrcFoldMinimum) return false;
+  unsigned char seed[16];
+  unsigned char remainder[16];
+  BuildFoldSeed(static_cast<uint32_t>(initial & WidthMask(width)), width, reflectInput, seed);
+  *folded = length & ~int64_t{15};
+  if (!CrcFold(data, *folded, seed, constants, remainder)) return false;
+  *reg = TableCrc<Register>(remainder, 16, 0, width, table, 0, reflectInput, false);
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // Compile-time checks against the catalogue
 // ---------------------------------------------------------------------------
@@ -144,7 +193,16 @@ uint16_t CrcTable16(const unsigned char* data, int64_t length, uint16_t initial,
                     uint16_t topBit, uint16_t polynomial, uint16_t finalXor, bool reflectInput,
                     bool reflectResult) {
   if (width == 16 && topBit == 0x8000 && (polynomial == 0x1021 || polynomial == 0x8005)) {
-    const CrcTable16Entries& table = polynomial == 0x1021 ? kCcittTable : kArcTable;
+    const bool ccitt = polynomial == 0x1021;
+    const CrcTable16Entries& table = ccitt ? kCcittTable : kArcTable;
+    const CrcFoldConstants& fold =
+        ccitt ? (reflectInput ? kCcittFoldReflected : kCcittFold) : (reflectInput ? kArcFoldReflected : kArcFold);
+    uint16_t reg = 0;
+    int64_t folded = 0;
+    if (FoldWholeChunks<uint16_t>(data, length, initial, width, table, reflectInput, fold, &reg, &folded)) {
+      return TableCrc<uint16_t>(data + folded, length - folded, reg, width, table, finalXor, reflectInput,
+                                reflectResult);
+    }
     return TableCrc<uint16_t>(data, length, initial, width, table, finalXor, reflectInput, reflectResult);
   }
   const CrcTable16Entries table = BuildCrcTable16(width, topBit, polynomial);
@@ -155,6 +213,14 @@ uint32_t CrcTable32(const unsigned char* data, int64_t length, uint32_t initial,
                     uint32_t topBit, uint32_t polynomial, uint32_t finalXor, bool reflectInput,
                     bool reflectResult) {
   if (width == 32 && topBit == 0x80000000u && polynomial == kCrc32Polynomial) {
+    uint32_t reg = 0;
+    int64_t folded = 0;
+    if (FoldWholeChunks<uint32_t>(data, length, initial, width, kCrc32Table, reflectInput,
+                                  reflectInput ? kCrc32FoldReflected : kCrc32Fold, &reg, &folded)) {
+      data += folded;
+      length -= folded;
+      initial = reg;
+    }
     if (reflectInput) return ReflectedSlicedCrc32(data, length, initial, finalXor, reflectResult);
     return TableCrc<uint32_t>(data, length, initial, width, kCrc32Table, finalXor, reflectInput, reflectResult);
   }

@@ -19,3 +19,8 @@ void TeaDecipherBlock(const unsigned char* input, unsigned char* output, const u
 // returns false; every other call returns true. Bytes past the counted
 // blocks are never touched.
 bool TeaBlocks(unsigned char* data, int64_t count, const uint32_t key[4]);
+
+// TeaBlocks on blocks whose 32-bit words are stored in the opposite byte
+// order to the host's: the same as reversing the bytes of every word of the
+// counted blocks, TeaBlocks, and reversing them back, in one pass.
+bool TeaBlocksWordsReversed(unsigned char* data, int64_t count, const uint32_t key[4]);

@@ -1,0 +1,76 @@
+// CRC throughput: the table engine of each model (which folds where the CPU
+// can), forced to each CPU level for CRC-32, beside zlib's crc32, ISA-L's
+// crc32_gzip_refl and crc16_t10dif, and crcutil on the reflected 16-bit
+// model.
+#include <crcutil/generic_crc.h>
+#include <isa-l/crc.h>
+#include <zlib.h>
+
+#include "bench_support.h"
+#include "codecs/codec_cpu.h"
+#include "codecs/crc.h"
+
+namespace {
+
+void OursAtLevel(benchmark::State& state, unsigned model, CodecCpuLevel level) {
+  const BenchBytes& data = RandomBytes(static_cast<size_t>(state.range(0)));
+  CodecForceCpuLevel(level);
+  ClearUpperVectorState();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ComputeCrc(data.data(), static_cast<int64_t>(data.size()), model, 1));
+  }
+  CodecForceCpuLevel(kCodecCpuAvx512);
+  SetThroughput(state, data.size());
+}
+
+void Crc32Ours(benchmark::State& state) { OursAtLevel(state, 2, kCodecCpuAvx512); }
+void Crc32OursSse(benchmark::State& state) { OursAtLevel(state, 2, kCodecCpuSse); }
+void Crc32OursPortable(benchmark::State& state) { OursAtLevel(state, 2, kCodecCpuPortable); }
+void Crc16CcittOurs(benchmark::State& state) { OursAtLevel(state, 0, kCodecCpuAvx512); }
+void Crc16ArcOurs(benchmark::State& state) { OursAtLevel(state, 1, kCodecCpuAvx512); }
+void Crc16ArcOursSse(benchmark::State& state) { OursAtLevel(state, 1, kCodecCpuSse); }
+
+void Crc32Zlib(benchmark::State& state) {
+  const BenchBytes& data = RandomBytes(static_cast<size_t>(state.range(0)));
+  ClearUpperVectorState();
+  for (auto _ : state) benchmark::DoNotOptimize(crc32(0, data.data(), static_cast<uInt>(data.size())));
+  SetThroughput(state, data.size());
+}
+
+void Crc32Isal(benchmark::State& state) {
+  const BenchBytes& data = RandomBytes(static_cast<size_t>(state.range(0)));
+  ClearUpperVectorState();
+  for (auto _ : state) benchmark::DoNotOptimize(crc32_gzip_refl(0, data.data(), data.size()));
+  ClearUpperVectorState();
+  SetThroughput(state, data.size());
+}
+
+void Crc16T10difIsal(benchmark::State& state) {
+  const BenchBytes& data = RandomBytes(static_cast<size_t>(state.range(0)));
+  ClearUpperVectorState();
+  for (auto _ : state) benchmark::DoNotOptimize(crc16_t10dif(0, data.data(), data.size()));
+  ClearUpperVectorState();
+  SetThroughput(state, data.size());
+}
+
+void Crc16ArcCrcutil(benchmark::State& state) {
+  const BenchBytes& data = RandomBytes(static_cast<size_t>(state.range(0)));
+  // CRC-16/ARC in crcutil's reflected notation: polynomial 0xA001, degree 16.
+  static const crcutil::GenericCrc<uint64_t, uint64_t, uint64_t, 4> arc(0xA001, 16, false);
+  ClearUpperVectorState();
+  for (auto _ : state) benchmark::DoNotOptimize(arc.CrcDefault(data.data(), data.size(), 0));
+  SetThroughput(state, data.size());
+}
+
+}  // namespace
+
+BENCHMARK(Crc32Ours)->Name("crc32:ours")->Apply(ApplySizes);
+BENCHMARK(Crc32OursSse)->Name("crc32:ours-pclmul")->Apply(ApplySizes);
+BENCHMARK(Crc32OursPortable)->Name("crc32:ours-portable")->Apply(ApplySizes);
+BENCHMARK(Crc32Zlib)->Name("crc32:zlib")->Apply(ApplySizes);
+BENCHMARK(Crc32Isal)->Name("crc32:isal")->Apply(ApplySizes);
+BENCHMARK(Crc16CcittOurs)->Name("crc16-model0:ours")->Apply(ApplySizes);
+BENCHMARK(Crc16ArcOurs)->Name("crc16-model1:ours")->Apply(ApplySizes);
+BENCHMARK(Crc16ArcOursSse)->Name("crc16-model1:ours-pclmul")->Apply(ApplySizes);
+BENCHMARK(Crc16T10difIsal)->Name("crc16-model0:isal-t10dif")->Apply(ApplySizes);
+BENCHMARK(Crc16ArcCrcutil)->Name("crc16-model1:crcutil")->Apply(ApplySizes);

@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Turns the benchmark JSON (Google Benchmark, aggregates) into
+docs/benchmarks.md: a throughput table per codec, the ratios the targets are
+written against, and an SVG plot of throughput against size drawn here
+(no plotting library needed).
+
+Usage: report.py BENCH.json OUT.md [OUT.svg]
+Medians are used throughout; ratios are ours / yardstick in the same run.
+"""
+import json
+import math
+import sys
+from collections import defaultdict
+
+SIZE_NAMES = {1024: "1 KiB", 65536: "64 KiB", 1048576: "1 MiB", 67108864: "64 MiB"}
+DATA_NAMES = {0: "page", 1: "page + predictor", 2: "random 1 MiB"}
+
+# (what, ours, yardstick, argument, target ratio or None)
+TARGETS = [
+    ("CRC-32 in cache", "crc32:ours", "crc32:isal", 1048576, 0.9),
+    ("CRC-32 in memory", "crc32:ours", "crc32:isal", 67108864, 0.9),
+    ("CRC-32 portable vs zlib (1 MiB)", "crc32:ours-portable", "crc32:zlib", 1048576, 1.0),
+    ("CRC-16 model 0 vs ISA-L t10dif (1 MiB)", "crc16-model0:ours", "crc16-model0:isal-t10dif", 1048576, 0.8),
+    ("CRC-16 model 1 vs ISA-L t10dif (1 MiB)", "crc16-model1:ours", "crc16-model0:isal-t10dif", 1048576, 0.8),
+    ("CRC-16 model 1 vs crcutil (1 MiB)", "crc16-model1:ours", "crc16-model1:crcutil", 1048576, 5.0),
+    ("Base64 encode in cache vs modp (AVX2 target 6, VBMI 12)", "b64encode:ours", "b64encode:modp", 1048576, 6.0),
+    ("Base64 decode in cache vs modp", "b64decode:ours", "b64decode:modp", 1048576, 6.0),
+    ("Base64 encode in memory vs modp", "b64encode:ours", "b64encode:modp", 67108864, 4.0),
+    ("Base64 decode in memory vs modp", "b64decode:ours", "b64decode:modp", 67108864, 4.0),
+    ("Base64 decode, lines of 76, vs modp clean (1 MiB)", "b64decode:ours-lines76", "b64decode:modp", 1048576, 3.0),
+    ("TEA vs Crypto++ (AVX-512; AVX2 target 10)", "tea:ours", "tea:cryptopp", 1048576, 25.0),
+    ("TEA AVX2 lanes vs Crypto++", "tea:ours-avx2", "tea:cryptopp", 1048576, 10.0),
+    ("LZW compress, page", "lzw-compress:ours", "lzw-compress:libtiff", 0, 1.5),
+    ("LZW compress, page + predictor", "lzw-compress:ours", "lzw-compress:libtiff", 1, 1.5),
+    ("LZW compress, random", "lzw-compress:ours", "lzw-compress:libtiff", 2, 1.0),
+    ("LZW expand, page", "lzw-expand:ours", "lzw-expand:libtiff", 0, 1.2),
+    ("LZW expand, random", "lzw-expand:ours", "lzw-expand:libtiff", 2, 0.9),
+]
+
+PLOTS = ["crc32", "crc16-model1", "b64encode", "b64decode", "tea"]
+
+
+def load(path):
+    with open(path) as handle:
+        data = json.load(handle)
+    results = {}
+    for row in data["benchmarks"]:
+        # With repetitions only the medians count; a single run has no aggregates.
+        if row.get("run_type") == "aggregate" and row.get("aggregate_name") != "median":
+            continue
+        name = row.get("run_name", row["name"])
+        if "/" not in name:
+            continue
+        case, argument = name.split("/", 1)
+        argument = int(argument.split(":")[-1])
+        results[(case, argument)] = row
+    return data.get("context", {}), results
+
+
+def throughput(row):
+    return row.get("bytes_per_second", 0.0) / 1e9
+
+
+def fmt(value):
+    return "%.2f" % value if value < 10 else "%.1f" % value
+
+
+def throughput_tables(results):
+    groups = defaultdict(lambda: defaultdict(dict))
+    for (case, argument), row in results.items():
+        codec, implementation = case.split(":", 1)
+        groups[codec][implementation][argument] = throughput(row)
+    lines = []
+    for codec in sorted(groups):
+        implementations = groups[codec]
+        arguments = sorted({a for values in implementations.values() for a in values})
+        names = DATA_NAMES if codec.startswith("lzw") else SIZE_NAMES
+        lines.append("### %s (GB/s)\n" % codec)
+        lines.append("| implementation | " + " | ".join(names.get(a, str(a)) for a in arguments) + " |")
+        lines.append("|---|" + "---:|" * len(arguments))
+        for implementation in sorted(implementations):
+            values = implementations[implementation]
+            lines.append("| %s | " % implementation + " | ".join(
+                fmt(values[a]) if a in values else "" for a in arguments) + " |")
+        lines.append("")
+    return lines
+
+
+def ratio_table(results):
+    lines = ["| comparison | ours GB/s | yardstick GB/s | ratio | target | met |", "|---|---:|---:|---:|---:|:---:|"]
+    for label, ours, yardstick, argument, target in TARGETS:
+        mine, theirs = results.get((ours, argument)), results.get((yardstick, argument))
+        if not mine or not theirs or throughput(theirs) == 0:
+            lines.append("| %s | | | missing | %s | |" % (label, target))
+            continue
+        ratio = throughput(mine) / throughput(theirs)
+        lines.append("| %s | %s | %s | %.2f | %s | %s |" % (
+            label, fmt(throughput(mine)), fmt(throughput(theirs)), ratio, target,
+            "yes" if target is None or ratio >= target else "**no**"))
+    return lines
+
+
+def svg_plot(results, path):
+    """Small multiples: one log-log panel per codec, one line per implementation."""
+    panel_width, panel_height, margin = 330, 230, 48
+    columns = 3
+    rows = math.ceil(len(PLOTS) / columns)
+    width, height = columns * panel_width, rows * panel_height + 20
+    colours = ["#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#17becf", "#7f7f7f"]
+    sizes = sorted(SIZE_NAMES)
+    out = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" font-family="sans-serif" font-size="10">' % (width, height),
+           '<rect width="100%" height="100%" fill="white"/>']
+    for index, codec in enumerate(PLOTS):
+        left = (index % columns) * panel_width + margin
+        top = (index // columns) * panel_height + 30
+        plot_width, plot_height = panel_width - margin - 10, panel_height - 70
+        series = defaultdict(dict)
+        for (case, argument), row in results.items():
+            if case.split(":", 1)[0] == codec and argument in SIZE_NAMES:
+                series[case.split(":", 1)[1]][argument] = max(throughput(row), 1e-3)
+        if not series:
+            continue
+        values = [v for s in series.values() for v in s.values()]
+        low = math.floor(math.log10(min(values)))
+        high = math.ceil(math.log10(max(values)))
+        if high == low:
+            high += 1
+
+        def x_of(size):
+            return left + plot_width * sizes.index(size) / (len(sizes) - 1)
+
+        def y_of(value):
+            return top + plot_height * (1 - (math.log10(value) - low) / (high - low))
+
+        out.append('<text x="%d" y="%d" font-size="12" font-weight="bold">%s (GB/s, log)</text>' % (left, top - 10, codec))
+        out.append('<rect x="%d" y="%d" width="%d" height="%d" fill="none" stroke="#999"/>' % (left, top, plot_width, plot_height))
+        for decade in range(low, high + 1):
+            y = y_of(10 ** decade)
+            out.append('<line x1="%d" y1="%.1f" x2="%d" y2="%.1f" stroke="#eee"/>' % (left, y, left + plot_width, y))
+            out.append('<text x="%d" y="%.1f" text-anchor="end">%g</text>' % (left - 4, y + 3, 10 ** decade))
+        for size in sizes:
+            out.append('<text x="%.1f" y="%d" text-anchor="middle">%s</text>' % (x_of(size), top + plot_height + 12, SIZE_NAMES[size]))
+        for number, (implementation, points) in enumerate(sorted(series.items())):
+            colour = colours[number % len(colours)]
+            dash = "" if implementation.startswith("ours") else ' stroke-dasharray="4,3"'
+            coordinates = " ".join("%.1f,%.1f" % (x_of(s), y_of(points[s])) for s in sizes if s in points)
+            out.append('<polyline points="%s" fill="none" stroke="%s" stroke-width="1.6"%s/>' % (coordinates, colour, dash))
+            out.append('<text x="%d" y="%d" fill="%s">%s</text>' % (left + (number % 3) * 95, top + plot_height + 26 + 11 * (number // 3), colour, implementation))
+    out.append('<text x="10" y="%d" fill="#555">solid: ours; dashed: yardsticks</text>' % (height - 6))
+    out.append("</svg>")
+    with open(path, "w") as handle:
+        handle.write("\n".join(out) + "\n")
+
+
+def main():
+    source, target = sys.argv[1], sys.argv[2]
+    plot = sys.argv[3] if len(sys.argv) > 3 else target.rsplit("/", 1)[0] + "/benchmarks.svg"
+    context, results = load(source)
+    svg_plot(results, plot)
+    lines = [
+        "# Codec benchmarks",
+        "",
+        "Generated by `bench/report.py` from a run of `make bench` (Google Benchmark,",
+        "median of the repetitions). Absolute numbers depend on the machine and its",
+        "load; the ratios to the yardsticks, measured in the same run on the same",
+        "buffers, are what we track.",
+        "",
+        "Machine: %s CPUs at %s MHz; run %s." % (context.get("num_cpus", "?"), context.get("mhz_per_cpu", "?"), context.get("date", "?")),
+        "",
+        "## Ratios against the targets",
+        "",
+    ]
+    lines += ratio_table(results)
+    lines += ["", "## Throughput against size", "", "![throughput](%s)" % plot.rsplit("/", 1)[-1], "", "## Throughput tables", ""]
+    lines += throughput_tables(results)
+    with open(target, "w") as handle:
+        handle.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,192 @@
+// AVX2 Base64 (see base64_simd.h), after Muła and Lemire, "Faster Base64
+// Encoding and Decoding Using AVX2 Instructions" (ACM TOW 2018).
+//
+// Encoding: a shuffle spreads each 3-byte group over a 32-bit word, two
+// multiplies move its four 6-bit fields into the four bytes (a multiply-high
+// by 2^(16-k) is a right shift by k, a multiply-low by 2^k a left shift, on
+// each 16-bit half at once), and a 16-entry table adds each field's offset
+// to its character. Decoding runs the other way: a character's high and low
+// nibbles index two small tables whose AND is non-zero exactly for bytes
+// outside the alphabet; an offset table by high nibble turns characters
+// into 6-bit values, and two multiply-adds pack four values into 24 bits.
+//
+// All tables are computed here from the alphabet and checked against it at
+// compile time. The kernels hold under a dozen vector values, so nothing
+// spills (the Windows compiler cannot align 32-byte stack slots).
+#include "codecs/base64_simd.h"
+
+#include <array>
+
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+constexpr int AlphabetValue(int byte) {
+  for (int value = 0; value < 64; ++value) {
+    if (static_cast<unsigned char>(kAlphabet[value]) == byte) return value;
+  }
+  return -1;
+}
+
+using NibbleTable = std::array<signed char, 16>;
+
+// Encoding: the class of a 6-bit value as the kernel computes it (saturating
+// value - 51, or 13 below 26), and per class what to add to get the character.
+constexpr int EncodeClass(int value) { return value < 26 ? 13 : (value > 51 ? value - 51 : 0); }
+constexpr NibbleTable BuildEncodeOffsets() {
+  NibbleTable table{};
+  for (int value = 0; value < 64; ++value) {
+    table[EncodeClass(value)] = static_cast<signed char>(kAlphabet[value] - value);
+  }
+  return table;
+}
+constexpr NibbleTable kEncodeOffsets = BuildEncodeOffsets();
+constexpr bool EncodeOffsetsAgree() {
+  for (int value = 0; value < 64; ++value) {
+    if (value + kEncodeOffsets[EncodeClass(value)] != kAlphabet[value]) return false;
+  }
+  return true;
+}
+static_assert(EncodeOffsetsAgree(), "one offset per class must serve every value of the class");
+
+// Decoding validity: high nibbles whose sets of valid low nibbles are equal
+// share one bit of the class table; the low-nibble table holds the bits of
+// the classes for which that low nibble is invalid.
+struct ValidityTables {
+  NibbleTable byHigh;
+  NibbleTable byLow;
+};
+constexpr unsigned ValidLows(int high) {
+  unsigned lows = 0;
+  for (int low = 0; low < 16; ++low) {
+    if (AlphabetValue(high * 16 + low) >= 0) lows |= 1u << low;
+  }
+  return lows;
+}
+constexpr ValidityTables BuildValidityTables() {
+  ValidityTables tables{};
+  unsigned groupLows[8] = {};
+  int groups = 0;
+  for (int high = 0; high < 16; ++high) {
+    const unsigned lows = ValidLows(high);
+    int group = 0;
+    while (group < groups && groupLows[group] != lows) ++group;
+    if (group == groups) groupLows[groups++] = lows;  // at most 8 (checked below)
+    tables.byHigh[high] = static_cast<signed char>(1u << group);
+  }
+  for (int low = 0; low < 16; ++low) {
+    unsigned bits = 0;
+    for (int group = 0; group < groups; ++group) {
+      if (!(groupLows[group] & (1u << low))) bits |= 1u << group;
+    }
+    tables.byLow[low] = static_cast<signed char>(bits);
+  }
+  return tables;
+}
+constexpr ValidityTables kValidity = BuildValidityTables();
+constexpr bool ValidityAgrees() {
+  for (int byte = 0; byte < 256; ++byte) {
+    const bool invalid = (kValidity.byHigh[byte >> 4] & kValidity.byLow[byte & 15]) != 0;
+    if (invalid != (AlphabetValue(byte) < 0)) return false;
+  }
+  return true;
+}
+static_assert(ValidityAgrees(), "the nibble tables must reject exactly the bytes outside the alphabet");
+
+// Decoding offsets by high nibble; "/" shares its high nibble with "+", so
+// the kernel moves it to slot high - 1 (slot 1, unused by any other valid byte).
+constexpr int DecodeSlot(int byte) { return byte == '/' ? (byte >> 4) - 1 : byte >> 4; }
+constexpr NibbleTable BuildDecodeOffsets() {
+  NibbleTable table{};
+  for (int value = 0; value < 64; ++value) {
+    const int byte = static_cast<unsigned char>(kAlphabet[value]);
+    table[DecodeSlot(byte)] = static_cast<signed char>(value - byte);
+  }
+  return table;
+}
+constexpr NibbleTable kDecodeOffsets = BuildDecodeOffsets();
+constexpr bool DecodeOffsetsAgree() {
+  for (int value = 0; value < 64; ++value) {
+    const int byte = static_cast<unsigned char>(kAlphabet[value]);
+    if (byte + kDecodeOffsets[DecodeSlot(byte)] != value) return false;
+  }
+  return true;
+}
+static_assert(DecodeOffsetsAgree(), "one offset per slot must serve every character of the slot");
+
+}  // namespace
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+
+#define LQM_TARGET_AVX2 __attribute__((target("avx2")))
+
+namespace {
+
+LQM_TARGET_AVX2 inline __m256i BroadcastTable(const NibbleTable& table) {
+  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data())));
+}
+
+}  // namespace
+
+LQM_TARGET_AVX2 int64_t Base64EncodeAvx2(const unsigned char* input, int64_t length, unsigned char* output) {
+  // Bytes b0 b1 b2 of a group become the word b1 b0 b2 b1, so that every
+  // 6-bit field lies inside one 16-bit half.
+  const __m256i spread = _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10,
+                                          1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
+  const __m256i offsets = BroadcastTable(kEncodeOffsets);
+  int64_t done = 0;
+  for (; length - done >= 32; done += 24, output += 32) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + done));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + done + 12));
+    const __m256i words = _mm256_shuffle_epi8(_mm256_set_m128i(high, low), spread);
+    // Fields 0 and 2 by multiply-high (right shifts 10 and 6), 1 and 3 by
+    // multiply-low (left shifts 4 and 8).
+    const __m256i fields02 = _mm256_mulhi_epu16(_mm256_and_si256(words, _mm256_set1_epi32(0x0FC0FC00)),
+                                                _mm256_set1_epi32(0x04000040));
+    const __m256i fields13 = _mm256_mullo_epi16(_mm256_and_si256(words, _mm256_set1_epi32(0x003F03F0)),
+                                                _mm256_set1_epi32(0x01000010));
+    const __m256i values = _mm256_or_si256(fields02, fields13);
+    __m256i classes = _mm256_subs_epu8(values, _mm256_set1_epi8(51));
+    classes = _mm256_or_si256(classes, _mm256_and_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(26), values),
+                                                        _mm256_set1_epi8(13)));
+    const __m256i characters = _mm256_add_epi8(values, _mm256_shuffle_epi8(offsets, classes));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(output), characters);
+  }
+  return done;
+}
+
+LQM_TARGET_AVX2 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output) {
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i classByHigh = BroadcastTable(kValidity.byHigh);
+  const __m256i invalidByLow = BroadcastTable(kValidity.byLow);
+  const __m256i offsets = BroadcastTable(kDecodeOffsets);
+  // The three bytes of each 24-bit value, most significant first, packed to
+  // the front of each 128-bit half; then the two halves' 12 bytes joined.
+  const __m256i pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,
+                                        2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+  int64_t done = 0;
+  for (; length - done >= 32; done += 32, output += 24) {
+    const __m256i characters = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(input + done));
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi32(characters, 4), nibble);
+    const __m256i low = _mm256_and_si256(characters, nibble);
+    if (!_mm256_testz_si256(_mm256_shuffle_epi8(classByHigh, high), _mm256_shuffle_epi8(invalidByLow, low))) break;
+    const __m256i slot = _mm256_add_epi8(high, _mm256_cmpeq_epi8(characters, _mm256_set1_epi8('/')));
+    const __m256i values = _mm256_add_epi8(characters, _mm256_shuffle_epi8(offsets, slot));
+    // a*64 + b in each 16-bit pair, then ab*4096 + cd in each 32-bit word.
+    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
+    const __m256i groups = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
+    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, pack), join);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(output), _mm256_castsi256_si128(bytes));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(output + 16), _mm256_extracti128_si256(bytes, 1));
+  }
+  return done;
+}
+
+#else
+
+int64_t Base64EncodeAvx2(const unsigned char*, int64_t, unsigned char*) { return 0; }
+int64_t Base64DecodeCleanAvx2(const unsigned char*, int64_t, unsigned char*) { return 0; }
+
+#endif

@@ -1,0 +1,125 @@
+// The AVX2 Base64 kernels against the scalar rules: each CPU level this
+// machine has is forced in turn and must give the portable level's bytes for
+// every length 0..300 at 16 alignments, and for inputs built to stop and
+// restart the decoder's vector path (line breaks, "=" and junk at every
+// position of a 32-character block, bytes above 127).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codecs/base64.h"
+#include "codecs/codec_cpu.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes EncodeAt(const Bytes& input, int offset) {
+  Bytes shifted(input.size() + 16);
+  std::copy(input.begin(), input.end(), shifted.begin() + offset);
+  Bytes output(static_cast<size_t>(Base64EncodedLength(static_cast<int64_t>(input.size()))));
+  Base64EncodeInto(shifted.data() + offset, static_cast<int64_t>(input.size()), output.data());
+  return output;
+}
+
+Bytes DecodeAt(const Bytes& input, int offset) {
+  Bytes shifted(input.size() + 16);
+  std::copy(input.begin(), input.end(), shifted.begin() + offset);
+  // Exactly the promised capacity, so an overrun shows under the sanitizers.
+  Bytes output(3 * (input.size() / 4 + 1));
+  output.resize(static_cast<size_t>(
+      Base64DecodeInto(shifted.data() + offset, static_cast<int64_t>(input.size()), output.data())));
+  return output;
+}
+
+std::vector<CodecCpuLevel> FastLevelsHere() {
+  std::vector<CodecCpuLevel> levels;
+  for (int level = kCodecCpuSse; level <= CodecCpuLevelDetected(); ++level) {
+    levels.push_back(static_cast<CodecCpuLevel>(level));
+  }
+  return levels;
+}
+
+class Base64Fast : public ::testing::Test {
+ protected:
+  void TearDown() override { CodecForceCpuLevel(kCodecCpuAvx512); }
+
+  // Every faster level must agree with the portable one at every offset.
+  static void ExpectSameDecoding(const Bytes& text, const std::string& label) {
+    CodecForceCpuLevel(kCodecCpuPortable);
+    const Bytes expected = DecodeAt(text, 0);
+    for (CodecCpuLevel level : FastLevelsHere()) {
+      CodecForceCpuLevel(level);
+      for (int offset : {0, 1, 7, 13}) {
+        ASSERT_EQ(DecodeAt(text, offset), expected) << label << " level " << level << " offset " << offset;
+      }
+    }
+  }
+};
+
+TEST_F(Base64Fast, EncodingEveryLengthAndAlignment) {
+  std::mt19937 random(25);
+  for (size_t length = 0; length <= 300; ++length) {
+    Bytes input(length);
+    for (auto& byte : input) byte = static_cast<unsigned char>(random());
+    CodecForceCpuLevel(kCodecCpuPortable);
+    const Bytes expected = EncodeAt(input, 0);
+    for (CodecCpuLevel level : FastLevelsHere()) {
+      CodecForceCpuLevel(level);
+      for (int offset = 0; offset < 16; ++offset) {
+        ASSERT_EQ(EncodeAt(input, offset), expected) << "length " << length << " offset " << offset;
+      }
+    }
+    // The clean encoding decodes back on every level.
+    ExpectSameDecoding(expected, "clean " + std::to_string(length));
+    CodecForceCpuLevel(kCodecCpuAvx512);
+    ASSERT_EQ(DecodeAt(expected, 3), input) << length;
+  }
+}
+
+TEST_F(Base64Fast, DecodingWhereTheVectorPathMustStop) {
+  std::mt19937 random(26);
+  Bytes plain(600);
+  for (auto& byte : plain) byte = static_cast<unsigned char>(random());
+  Bytes clean(static_cast<size_t>(Base64EncodedLength(600)));
+  Base64EncodeInto(plain.data(), 600, clean.data());
+  // One odd byte at each position of the first three 32-character blocks.
+  const unsigned char intruders[] = {'\n', '=', '-', 0x80, 0xFF, ' ', 0};
+  for (unsigned char intruder : intruders) {
+    for (size_t position = 0; position < 96; ++position) {
+      Bytes text = clean;
+      text.insert(text.begin() + static_cast<std::ptrdiff_t>(position), intruder);
+      ExpectSameDecoding(text, "intruder " + std::to_string(intruder) + " at " + std::to_string(position));
+    }
+  }
+  // Line breaks every 76 and every 64 characters, with CR LF too.
+  for (const std::string& breakText : {std::string("\n"), std::string("\r\n")}) {
+    for (size_t lineLength : {64u, 76u, 75u}) {
+      Bytes text;
+      for (size_t index = 0; index < clean.size(); ++index) {
+        if (index > 0 && index % lineLength == 0) text.insert(text.end(), breakText.begin(), breakText.end());
+        text.push_back(clean[index]);
+      }
+      ExpectSameDecoding(text, "lines of " + std::to_string(lineLength));
+    }
+  }
+}
+
+TEST_F(Base64Fast, DecodingRandomTexts) {
+  std::mt19937 random(27);
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int round = 0; round < 300; ++round) {
+    const size_t length = round < 200 ? static_cast<size_t>(round) : 301 + random() % 5000;
+    // Mostly alphabet, with rare junk and padding at random places.
+    Bytes text(length);
+    for (auto& byte : text) {
+      const unsigned roll = random() % 1000;
+      byte = roll < 3 ? '=' : roll < 8 ? static_cast<unsigned char>(random()) : alphabet[random() % 64];
+    }
+    ExpectSameDecoding(text, "random " + std::to_string(round));
+  }
+}
+
+}  // namespace
