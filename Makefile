@@ -11,7 +11,7 @@ deps:
 	scripts/install-deps.sh
 
 linux: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLQM_BUILD_BENCHMARKS=OFF
 	cmake --build build -j$(JOBS)
 
 windows: deps

@@ -9,7 +9,7 @@ packages=(
   wine wine64                                              # runs the Windows tests
   libgtest-dev libgmock-dev googletest                     # tests, both builds
   nlohmann-json3-dev                                       # lqm-host's protocol
-  libtiff-dev zlib1g-dev                                   # interop tests
+  libtiff-dev zlib1g-dev pkg-config                        # interop tests, benchmarks
   libbenchmark-dev                                         # benchmarks
   libisal-dev libcrcutil-dev libmodpbase64-dev libcrypto++-dev libssl-dev zlib1g-dev libtiff-dev  # benchmark yardsticks
 )
