@@ -81,6 +81,9 @@ bool BuildBundleFolders(bool compiled) {
     return false;
   char* base = gBundlePlatformFolder;
   GetFolderPathUtf8(base, kFolderBufferSize, kDatabaseFolder, false);
+  // An empty base (no folder, or one too long for the buffer) would leave a
+  // relative path that the host resolves against its working folder.
+  if (base[0] == 0) return false;
   switch (gApplicationType) {
     case 0: break;
     case 1: CutLastFolder(base); break;

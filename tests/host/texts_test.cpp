@@ -1,0 +1,167 @@
+// The text layer between 4D's UTF-16 and the plugin's UTF-8: the three
+// conversions (sizes, terminators that are added once and never doubled, no
+// buffer for an empty result), length-prefixed strings, folder paths that do
+// not fit, and texts outside ASCII and outside the Basic Multilingual Plane
+// carried through a whole command and back.
+//
+// The conversions are called directly on the plugin's code linked into the
+// test, with the development host's callback behind them; the round trips go
+// through the entry point of the built plugin.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "frame/plugin_heap.h"
+#include "host/host_calls.h"
+#include "host/texts.h"
+#include "lqm-host/lib/host.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+using lqm::host::Host;
+using lqm::host::LiveCounts;
+using lqm::testing::Integer;
+using lqm::testing::Text;
+
+class Texts : public testing::Test {
+ protected:
+  void SetUp() override { HostSetCallback(reinterpret_cast<void*>(&Host::Callback)); }
+  void TearDown() override {
+    HostSetCallback(nullptr);
+    EXPECT_EQ(host_.GetLiveCounts(), LiveCounts{});
+  }
+  Host host_;
+};
+
+enum class Conversion { kUtf16ToUtf8, kSystemToUtf8, kUtf8ToUtf16 };
+
+int64_t Convert(Conversion c, const std::string& src, char** buffer, bool terminate) {
+  const auto size = static_cast<int64_t>(src.size());
+  switch (c) {
+    case Conversion::kUtf16ToUtf8: return Utf16ToUtf8(src.data(), size, buffer, terminate);
+    case Conversion::kSystemToUtf8: return SystemToUtf8(src.data(), size, buffer, terminate);
+    case Conversion::kUtf8ToUtf16: return Utf8ToUtf16(src.data(), size, buffer, terminate);
+  }
+  return 0;
+}
+
+std::string Utf16Bytes(const std::u16string& units) {
+  return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+}
+
+TEST_F(Texts, ConversionsSizeTerminateAndShrink) {
+  struct Case {
+    const char* label;
+    Conversion conversion;
+    std::string source;
+    bool terminate;
+    std::string expected;  // the bytes, terminator included
+  };
+  const std::string ellipses(255, '\xC9');  // legacy "…", three UTF-8 bytes each
+  std::string ellipsesUtf8;
+  for (int i = 0; i < 255; ++i) ellipsesUtf8 += "\xE2\x80\xA6";
+  const Case cases[] = {
+      {"utf16 empty, terminated", Conversion::kUtf16ToUtf8, "", true, std::string(1, '\0')},
+      {"utf16 empty", Conversion::kUtf16ToUtf8, "", false, ""},
+      {"utf16 e-acute and a clef", Conversion::kUtf16ToUtf8, Utf16Bytes(u"\u00E9\U0001D11E"), true,
+       std::string("\xC3\xA9\xF0\x9D\x84\x9E", 6) + '\0'},
+      {"utf16 already terminated", Conversion::kUtf16ToUtf8, Utf16Bytes(std::u16string(u"a\0", 2)), true,
+       std::string("a\0", 2)},
+      {"legacy e-acute", Conversion::kSystemToUtf8, "\x8E", true, std::string("\xC3\xA9") + '\0'},
+      {"legacy 255 bytes triple", Conversion::kSystemToUtf8, ellipses, true, ellipsesUtf8 + '\0'},
+      {"legacy 255 bytes, no terminator", Conversion::kSystemToUtf8, ellipses, false, ellipsesUtf8},
+      {"utf8 empty, terminated", Conversion::kUtf8ToUtf16, "", true, std::string(2, '\0')},
+      {"utf8 clef", Conversion::kUtf8ToUtf16, "\xF0\x9D\x84\x9E", true,
+       Utf16Bytes(std::u16string(u"\U0001D11E\0", 3))},
+      {"utf8 already terminated", Conversion::kUtf8ToUtf16, std::string("a\0", 2), true,
+       Utf16Bytes(std::u16string(u"a\0", 2))},
+      {"utf8 no terminator", Conversion::kUtf8ToUtf16, "ab", false, Utf16Bytes(u"ab")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (bool preallocated : {false, true}) {
+      char* buffer = preallocated ? static_cast<char*>(PluginMalloc(7)) : nullptr;
+      const int64_t n = Convert(c.conversion, c.source, &buffer, c.terminate);
+      ASSERT_EQ(n, static_cast<int64_t>(c.expected.size()));
+      if (n == 0) {
+        EXPECT_EQ(buffer, nullptr) << "an empty result keeps no buffer";
+      } else {
+        ASSERT_NE(buffer, nullptr);
+        EXPECT_EQ(std::string(buffer, static_cast<size_t>(n)), c.expected);
+      }
+      PluginFree(buffer);
+    }
+  }
+}
+
+TEST_F(Texts, PrefixedStringsBecomeTerminatedInPlace) {
+  struct Case {
+    const char* label;
+    std::string prefixed;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"three bytes", std::string("\x03" "abc"), "abc"},
+      {"empty", std::string(1, '\0'), ""},
+      {"high bytes kept", std::string("\x02\xC9\x8E"), "\xC9\x8E"},
+      {"255 bytes, the longest", std::string(1, '\xFF') + std::string(255, 'x'), std::string(255, 'x')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string buffer = c.prefixed;
+    PrefixedToTerminated(buffer.data());
+    EXPECT_STREQ(buffer.c_str(), c.expected.c_str());
+    EXPECT_EQ(buffer.size(), c.prefixed.size()) << "nothing written past the string";
+  }
+}
+
+TEST_F(Texts, FolderPathsThatDoNotFitGiveTheEmptyString) {
+  lqm::host::Settings s = host_.GetSettings();
+  s.platform = lqm::host::Platform::kWindows;
+  s.appFolder = std::filesystem::temp_directory_path();
+  host_.SetSettings(s);
+  char full[4096];
+  GetFolderPathUtf8(full, sizeof full, 4, false);
+  const size_t length = std::strlen(full);
+  ASSERT_GT(length, 2u);
+  EXPECT_EQ(full[length - 1], '\\');
+  for (size_t capacity : {length + 1, length, size_t(1)}) {
+    SCOPED_TRACE(capacity);
+    std::string out(capacity + 8, '#');
+    GetFolderPathUtf8(out.data(), static_cast<int64_t>(capacity), 4, false);
+    EXPECT_STREQ(out.c_str(), capacity > length ? full : "");
+    EXPECT_EQ(out.substr(capacity), std::string(8, '#')) << "written past the buffer";
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Through a command and back
+// ---------------------------------------------------------------------------
+
+class TextRoundTrip : public lqm::testing::PluginTest {};
+
+TEST_F(TextRoundTrip, TextsOutsideAsciiSurviveACommand) {
+  const char* texts[] = {
+      "",
+      "abc",
+      "caf\xC3\xA9",
+      "\xF0\x9D\x84\x9E",  // outside the BMP: a surrogate pair in 4D
+      "a\xF0\x9F\x98\x80 b \xE2\x80\xA6 \xC3\xA9t\xC3\xA9 \xE4\xB8\xAD",
+  };
+  const char* keys[] = {"key", "cl\xC3\xA9 \xF0\x9D\x84\x9E"};
+  for (const char* key : keys) {
+    for (const char* text : texts) {
+      SCOPED_TRACE(std::string(text) + " / " + key);
+      for (int16_t base64 : {1}) {
+        const auto sealed = CallForResult("LQM_CipherText", {Text(text), Text(key), Integer(1), Integer(base64)});
+        ASSERT_TRUE(sealed.has_value());
+        const auto opened = CallForResult("LQM_CipherText", {*sealed, Text(key), Integer(0), Integer(base64)});
+        EXPECT_EQ(opened, Text(text));
+      }
+    }
+  }
+}
+
+}  // namespace
