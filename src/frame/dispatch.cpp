@@ -1,11 +1,14 @@
 // The dispatcher: lifecycle selectors, then the command handlers of the
 // command table.
 //
-// The codec commands (19, 25, 26, 45, 46) need nothing but their parameters
-// and run first. Every positive routine then attempts environment discovery;
-// routines 2 to 44 run only once it has succeeded, and otherwise set no
-// result, so 4D's default result stands. Routine 1 answers an empty text
-// whenever it cannot give the version.
+// The codec commands (19, 25, 26, 45, 46) need nothing but their parameters:
+// they run at once and return without touching the process-wide state, since
+// 4D may run them on several preemptive threads together (they are declared
+// thread-safe) and discovery writes that state without locks and runs 4D
+// commands that only the main process may run. Every other positive routine
+// attempts environment discovery; routines 2 to 44 run only once it has
+// succeeded, and otherwise set no result, so 4D's default result stands.
+// Routine 1 answers an empty text whenever it cannot give the version.
 #include "frame/dispatch.h"
 
 #include "frame/command_table.h"
@@ -59,6 +62,7 @@ void CommandDispatch(int32_t routine, const PluginParameters& params) {
       ReturnUtf8Text(params, "");
   } else if (known && NeedsNoResources(routine)) {
     kHandlers.byRoutine[routine](params);
+    return;
   } else {
     pending = true;
   }

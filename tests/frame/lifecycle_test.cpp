@@ -125,3 +125,22 @@ TEST_F(Lifecycle, RoutinesNeedingResourcesSetNoResultWhenDiscoveryFails) {
 }
 
 }  // namespace
+
+namespace {
+
+// The codec commands may run on several threads at once, so they must leave
+// the process-wide state (and discovery, which writes it) alone.
+TEST_F(Lifecycle, CodecCommandsRunWithoutAttemptingDiscovery) {
+  int64_t result = 0x5A5A5A5A5A5A5A5A;
+  void* data = nullptr;
+  char** noBlob = nullptr;  // a null handle reads as an empty BLOB without a callback
+  int16_t model = 2, engine = 1;
+  void* parameters[3] = {&noBlob, &model, &engine};
+  FourDPackex(46, parameters, &data, &result);
+  EXPECT_EQ(result, 0);  // the CRC of an empty BLOB
+  EXPECT_TRUE(gCalls.empty());
+  EXPECT_EQ(gPlatform, -1);
+  EXPECT_EQ(gVersionText, nullptr);
+}
+
+}  // namespace
