@@ -49,6 +49,18 @@ void Call(int16_t selector, abi::EngineBlock& block) {
   tLastError = block.error;
 }
 
+// Size of a BLOB's handle; the bytes are copied too when buffer is not null.
+// A null handle is an empty BLOB, read without asking 4D.
+int64_t MeasureOrCopyBlob(HostHandle handle, void* buffer) {
+  if (handle == nullptr) return 0;
+  CallbackBlock call;
+  call.block.param1 = abi::kBlobMeasureOrCopy;
+  call.block.param3 = reinterpret_cast<int64_t>(buffer);
+  call.block.handle = handle;
+  Call(abi::kConvertString, call.block);
+  return tLastError == 0 ? call.block.param4 : 0;
+}
+
 void* ParameterSlot(const PluginParameters& params, int n) {
   if (params.parameters == nullptr || n < 1) return nullptr;
   return params.parameters[n - 1];
@@ -190,14 +202,7 @@ void HostSetVariableParameter(const PluginParameters& params, int n, const HostV
 int64_t HostGetBlobParameter(const PluginParameters& params, int n, void* buffer) {
   const void* slot = ParameterSlot(params, n);
   if (slot == nullptr) return 0;
-  const auto handle = LoadUnaligned<HostHandle>(slot);
-  if (handle == nullptr) return 0;  // a null handle is an empty BLOB
-  CallbackBlock call;
-  call.block.param1 = abi::kBlobMeasureOrCopy;
-  call.block.param3 = reinterpret_cast<int64_t>(buffer);
-  call.block.handle = handle;
-  Call(abi::kConvertString, call.block);
-  return tLastError == 0 ? call.block.param4 : 0;
+  return MeasureOrCopyBlob(LoadUnaligned<HostHandle>(slot), buffer);
 }
 
 void HostReturnLong(const PluginParameters& params, int32_t value) {
@@ -352,14 +357,7 @@ HostText HostGetTextVariable(const HostVariable& variable) {
 
 int64_t HostGetBlobVariable(const HostVariable& variable, void* buffer) {
   if (variable.kind != abi::kKindBlob) return 0;
-  const abi::BlobRecord blob = LoadUnaligned<abi::BlobRecord>(&variable.value.blob);
-  if (blob.handle == nullptr) return 0;
-  CallbackBlock call;
-  call.block.param1 = abi::kBlobMeasureOrCopy;
-  call.block.param3 = reinterpret_cast<int64_t>(buffer);
-  call.block.handle = blob.handle;
-  Call(abi::kConvertString, call.block);
-  return tLastError == 0 ? call.block.param4 : 0;
+  return MeasureOrCopyBlob(LoadUnaligned<abi::BlobRecord>(&variable.value.blob).handle, buffer);
 }
 
 HostVariable HostGetVariableByName(const char16_t* name) {

@@ -141,23 +141,31 @@ int RunPlatformProperties(int32_t values[3]) {
   return read;
 }
 
-bool RunBooleanCommand(const char* name, bool* value) {
-  *value = false;
+namespace {
+// Runs an uncached 4D command without arguments; the result variable when it
+// ran and gave `kind`, else undefined.
+bool RunResultCommand(const char* name, lqm::abi::VariableKind kind, HostVariable* out) {
   const int32_t command = LookUpCommandId(name);
   if (HostGetLastError() != 0) return false;
   CommandArguments arguments;
   CommandResult result(command, arguments);
-  if (!result.ok || HostGetVariableKind(result.variable) != kKindBoolean) return false;
-  *value = HostGetBooleanVariable(result.variable);
+  if (!result.ok || HostGetVariableKind(result.variable) != kind) return false;
+  *out = result.variable;  // a plain value: nothing it holds outlives the clear
+  return true;
+}
+}  // namespace
+
+bool RunBooleanCommand(const char* name, bool* value) {
+  HostVariable result;
+  *value = false;
+  if (!RunResultCommand(name, kKindBoolean, &result)) return false;
+  *value = HostGetBooleanVariable(result);
   return true;
 }
 
 bool RunLongintCommand(const char* name, int32_t* value) {
-  const int32_t command = LookUpCommandId(name);
-  if (HostGetLastError() != 0) return false;
-  CommandArguments arguments;
-  CommandResult result(command, arguments);
-  if (!result.ok || HostGetVariableKind(result.variable) != kKindLongint) return false;
-  *value = HostGetLongVariable(result.variable);
+  HostVariable result;
+  if (!RunResultCommand(name, kKindLongint, &result)) return false;
+  *value = HostGetLongVariable(result);
   return true;
 }
