@@ -1,8 +1,8 @@
 // LZW compression and expansion (see lzw.h).
 //
-// STREAM. Codes are written most significant bit first into a 32-bit
-// buffer and leave it a byte at a time; the last byte is padded with zero
-// bits. Codes 0..highestRoot stand for single bytes; highestRoot + 1 is the
+// STREAM. Codes are written most significant bit first (the engine's
+// packer a byte at a time, the whole-stream one a word at a time); the
+// last byte is padded with zero bits. Codes 0..highestRoot stand for single bytes; highestRoot + 1 is the
 // clear code and highestRoot + 2 the end code, each only when switched on
 // (with only the end code on, highestRoot + 1 stays unused). String codes
 // follow the highest code in use. A new dictionary starts with codes of
@@ -41,10 +41,10 @@
 // this pair in insertion order" and "the entry with this pair" are the same
 // entry. A hash index from pair to code therefore gives exactly the answer of
 // a linear scan over the entries (tests/codecs/lzw_reference.h keeps that
-// scan and the tests compare streams). Reserved entries have no suffix and
-// are never indexed. The index is emptied by bumping a generation number
-// instead of clearing it, because small dictionaries restart every few
-// hundred bytes.
+// scan and the tests compare streams). The engine's own index (LzwFindString)
+// is emptied by bumping a generation number; the whole-stream compressor
+// below packs pair and code into one word per slot and also enters long
+// strings by comparing the input with an earlier occurrence.
 //
 // CORRUPT STREAMS. Expansion never fails: it stops at the end code, at the
 // end of the input, at a first code of a dictionary that is not a root, or at
@@ -322,7 +322,19 @@ void LzwApplyPredictor(int64_t pixelsPerRow, int64_t bytesPerPixel, unsigned cha
   for (int64_t row = 0; row < rows; ++row) {
     unsigned char* start = data + row * rowLength;
     // From the row's end, so every subtraction still sees the original byte.
-    for (int64_t position = rowLength - 1; position >= bytesPerPixel; --position) {
+    // Blocks of 16 load both operands before storing, and every later store
+    // lies above them, so they too see only original bytes.
+    int64_t end = rowLength;
+    while (end - 16 >= bytesPerPixel) {
+      unsigned char current[16];
+      unsigned char before[16];
+      std::memcpy(current, start + end - 16, 16);
+      std::memcpy(before, start + end - 16 - bytesPerPixel, 16);
+      for (int byte = 0; byte < 16; ++byte) current[byte] = static_cast<unsigned char>(current[byte] - before[byte]);
+      std::memcpy(start + end - 16, current, 16);
+      end -= 16;
+    }
+    for (int64_t position = end - 1; position >= bytesPerPixel; --position) {
       start[position] = static_cast<unsigned char>(start[position] - start[position - bytesPerPixel]);
     }
   }
@@ -331,58 +343,304 @@ void LzwApplyPredictor(int64_t pixelsPerRow, int64_t bytesPerPixel, unsigned cha
 // ---------------------------------------------------------------------------
 // Whole streams
 // ---------------------------------------------------------------------------
+//
+// The two loops below keep their state in locals and call no engine
+// operation per byte. They produce exactly what the engine operations above
+// produce one step at a time (tests/codecs/lzw_test.cpp compares both with
+// slow references).
+
+namespace {
+
+// Every code adds at most 14 bits; output is reserved in steps that leave
+// room for a 4-byte store and a 16-byte string copy past the position.
+constexpr int64_t kOutputMargin = 32;
+// Shorter strings are found as fast by walking the dictionary as by
+// comparing them with an earlier occurrence (page benchmark).
+constexpr int32_t kShortestJump = 4;
+// Candidates shorter than this are not compared at all: on incompressible
+// data every string is that short and the comparisons only cost time.
+constexpr int32_t kShortestCandidate = 8;
+
+inline void StoreBigEndian32(unsigned char* out, uint32_t value) {
+  out[0] = static_cast<unsigned char>(value >> 24);
+  out[1] = static_cast<unsigned char>(value >> 16);
+  out[2] = static_cast<unsigned char>(value >> 8);
+  out[3] = static_cast<unsigned char>(value);
+}
+
+inline uint64_t LoadBigEndian64(const unsigned char* in) {
+  uint64_t value = 0;
+  for (int byte = 0; byte < 8; ++byte) value = value << 8 | in[byte];
+  return value;
+}
+
+// How many leading bytes of a and b agree, at most `count`.
+inline int64_t MatchingBytes(const unsigned char* a, const unsigned char* b, int64_t count) {
+  int64_t matched = 0;
+  while (count - matched >= 8) {
+    uint64_t wordA;
+    uint64_t wordB;
+    std::memcpy(&wordA, a + matched, 8);
+    std::memcpy(&wordB, b + matched, 8);
+    if (wordA != wordB) break;
+    matched += 8;
+  }
+  while (matched < count && a[matched] == b[matched]) ++matched;
+  return matched;
+}
+
+// The width LzwAdjustWidth gives `code`, from `width`.
+int32_t AdjustedWidth(LzwEngine& engine, int32_t width, int32_t code) {
+  engine.codeWidth = width;
+  LzwAdjustWidth(engine, code);
+  return engine.codeWidth;
+}
+
+// MSB-first code packer: the low `count` bits of `bits` are pending; whole
+// 32-bit words leave as soon as they are complete. The caller keeps
+// kOutputMargin bytes free at `position`.
+struct CodePacker {
+  uint64_t bits;
+  int32_t count;
+  int64_t position;
+
+  inline void Put(unsigned char* out, uint32_t code, int32_t width) {
+    bits = bits << width | code;
+    count += width;
+    if (count >= 32) {
+      count -= 32;
+      StoreBigEndian32(out + position, static_cast<uint32_t>(bits >> count));
+      position += 4;
+    }
+  }
+  // The pending bits, the last byte padded with zeros.
+  inline void Flush(unsigned char* out) {
+    while (count >= 8) {
+      count -= 8;
+      out[position++] = static_cast<unsigned char>(bits >> count);
+    }
+    if (count > 0) out[position++] = static_cast<unsigned char>(bits << (8 - count));
+    count = 0;
+  }
+};
+
+// Compression proper. Slot is an unsigned integer wide enough for a slot of
+// the dictionary index: (prefix << 8 | suffix) << maxBits | code, 0 when
+// empty (no string code is 0). 32 bits hold it up to 12-bit codes.
+//
+// The index is open addressing at most half full, hashed like libtiff's
+// (suffix shifted above the prefix, XORed), emptied by memset at every new
+// dictionary (a few KiB). Each string code also records where its string
+// occurred in the input, and `recent` and `longest` hold, per first byte,
+// the newest and the longest code. Where a string starts, the input is
+// compared with their strings: every prefix of a dictionary string is itself a string of
+// the dictionary, so the byte-by-byte walk would pass through the ancestor
+// whose string is the common part, and the search enters there directly
+// (climbing from the recent code when it is longer). On long runs (the white
+// of a page, the zeros of its differenced rows) this skips almost every
+// lookup; the stream is the same, only found sooner.
+template <typename Slot>
+bool CompressWithIndex(LzwEngine& engine, const unsigned char* input, int64_t length, const LzwSettings& settings) {
+  const int32_t highestRoot = engine.highestRoot;
+  const int32_t limit = engine.maxCode - 1;  // the last code a dictionary assigns
+  const int32_t codeBits = engine.maxBits;
+  const Slot codeMask = (Slot{1} << codeBits) - 1;
+  const int32_t slotBits = engine.maxBits + 1;
+  const uint32_t slotMask = (1u << slotBits) - 1;
+  const int32_t hashShift = slotBits - engine.rootBits;
+  const size_t slotCount = size_t{1} << slotBits;
+  const size_t codeCount = static_cast<size_t>(engine.maxCode) + 1;
+
+  Slot* index = static_cast<Slot*>(PluginMalloc(slotCount * sizeof(Slot)));
+  int64_t* stringStart = static_cast<int64_t*>(PluginMalloc(codeCount * sizeof(int64_t)));
+  int32_t* stringLength = static_cast<int32_t*>(PluginMalloc(codeCount * sizeof(int32_t)));
+  int32_t* stringPrefix = static_cast<int32_t*>(PluginMalloc(codeCount * sizeof(int32_t)));
+  int32_t recent[256];   // per first byte, the newest string code (-1: none)
+  int32_t longest[256];  // per first byte, the longest string code (-1: none)
+  bool done = index != nullptr && stringStart != nullptr && stringLength != nullptr && stringPrefix != nullptr;
+  if (!done) {
+    PluginFree(stringPrefix);
+    PluginFree(index);
+    PluginFree(stringStart);
+    PluginFree(stringLength);
+    return false;
+  }
+  std::memset(index, 0, slotCount * sizeof(Slot));
+  for (int32_t& code : recent) code = -1;
+  for (int32_t& code : longest) code = -1;
+
+  const int32_t reservedCount = engine.reservedCount;
+  int32_t count = engine.count;
+  int32_t width = engine.codeWidth;
+  int32_t widthLimit = engine.widthLimits[width];
+  bool frozen = false;
+  unsigned char* out = engine.output;
+  int64_t capacity = engine.outputCapacity;
+  CodePacker packer{0, 0, 0};
+
+  if (engine.clearCode >= 0 && settings.clearWritten) packer.Put(out, static_cast<uint32_t>(engine.clearCode), width);
+
+  int64_t start = 0;  // where the string being matched starts
+  int64_t position = 1;
+  uint32_t prefix = input[0];
+  for (;;) {
+    uint32_t slot = 0;
+    uint32_t key = 0;
+    while (position < length) {
+      const uint32_t byte = input[position];
+      key = prefix << 8 | byte;
+      slot = ((byte << hashShift) ^ prefix) & slotMask;
+      Slot held;
+      while ((held = index[slot]) != 0 && static_cast<uint32_t>(held >> codeBits) != key) slot = (slot + 1) & slotMask;
+      if (held == 0) break;
+      prefix = static_cast<uint32_t>(held & codeMask);
+      ++position;
+    }
+    if (position >= length) break;
+
+    // `prefix` is the longest string at `start`; the byte at `position` ends it.
+    if (capacity - packer.position < kOutputMargin) {
+      engine.outputPosition = packer.position;
+      if (!ReserveOutput(engine, kOutputMargin)) {
+        done = false;
+        break;
+      }
+      out = engine.output;
+      capacity = engine.outputCapacity;
+    }
+    packer.Put(out, prefix, width);
+    if (!frozen && count + 1 <= engine.capacity) {
+      const int32_t code = highestRoot + ++count;
+      index[slot] = static_cast<Slot>(static_cast<Slot>(key) << codeBits | static_cast<Slot>(code));
+      stringStart[code] = start;
+      stringLength[code] = static_cast<int32_t>(position - start + 1);
+      stringPrefix[code] = static_cast<int32_t>(prefix);
+      recent[input[start]] = code;
+      if (longest[input[start]] < 0 || stringLength[longest[input[start]]] <= stringLength[code]) {
+        longest[input[start]] = code;
+      }
+      if (code >= widthLimit) {
+        width = AdjustedWidth(engine, width, code);
+        widthLimit = engine.widthLimits[width];
+      }
+      if (code >= limit) {
+        if (engine.clearCode >= 0) {
+          packer.Put(out, static_cast<uint32_t>(engine.clearCode), width);
+          std::memset(index, 0, slotCount * sizeof(Slot));
+          for (int32_t& recentCode : recent) recentCode = -1;
+          for (int32_t& longestCode : longest) longestCode = -1;
+          count = reservedCount;
+          width = engine.rootBits + 1;
+          widthLimit = engine.widthLimits[width];
+        } else {
+          frozen = true;
+        }
+      }
+    }
+
+    start = position;
+    prefix = input[start];
+    position = start + 1;
+    // The longest string with this first byte serves runs; the newest one
+    // serves a pattern that just repeated.
+    int64_t bestMatched = 0;
+    int32_t bestNode = -1;
+    const int32_t candidates[2] = {longest[prefix], recent[prefix]};
+    for (const int32_t candidate : candidates) {
+      if (candidate < 0 || stringLength[candidate] < kShortestCandidate) continue;
+      // The longest common start of the input here and the candidate's
+      // string is the string of one of the candidate's ancestors: climb to
+      // it when that is shorter than walking down to it.
+      const int32_t candidateLength = stringLength[candidate];
+      const int64_t available = length - start;
+      const int64_t matched = MatchingBytes(input + start, input + stringStart[candidate],
+                                            candidateLength < available ? candidateLength : available);
+      int64_t climb = candidateLength - matched;
+      if (matched < kShortestJump || matched <= bestMatched || climb >= matched) continue;
+      int32_t node = candidate;
+      for (; climb > 0; --climb) node = stringPrefix[node];
+      bestNode = node;
+      bestMatched = matched;
+    }
+    if (bestNode >= 0) {
+      prefix = static_cast<uint32_t>(bestNode);
+      position = start + bestMatched;
+    }
+  }
+
+  if (done && capacity - packer.position < kOutputMargin) {
+    engine.outputPosition = packer.position;
+    done = ReserveOutput(engine, kOutputMargin);
+    out = engine.output;
+  }
+  if (done) {
+    packer.Put(out, prefix, width);
+    if (engine.endCode >= 0 && settings.endWritten) {
+      if (!frozen && count > reservedCount) width = AdjustedWidth(engine, width, highestRoot + count + 1);
+      packer.Put(out, static_cast<uint32_t>(engine.endCode), width);
+    }
+    packer.Flush(out);
+    engine.outputPosition = packer.position;
+  }
+  PluginFree(index);
+  PluginFree(stringStart);
+  PluginFree(stringLength);
+  PluginFree(stringPrefix);
+  return done;
+}
+
+// Copies a string of `count` bytes that occurs earlier in the output at
+// `from` to `to`. Reads and writes up to 15 bytes beyond
+// both; the caller reserved them. When the string overlaps its own copy (a
+// code defined by the very step that uses it) `to - from` is the period.
+inline void CopyString(unsigned char* to, const unsigned char* from, int64_t count) {
+  const int64_t distance = to - from;
+  if (distance >= 16) {
+    for (int64_t done = 0; done < count; done += 16) std::memcpy(to + done, from + done, 16);
+  } else if (count <= 16 && distance >= count) {
+    // The 16 bytes overlap, which memcpy may not be given; memmove reads
+    // them all before writing, so the first `count` come out right.
+    std::memmove(to, from, 16);
+  } else {
+    for (int64_t done = 0; done < count; ++done) to[done] = from[done];
+  }
+}
+
+
+}  // namespace
 
 bool LzwCompress(const unsigned char* input, int64_t length, const LzwSettings& settings,
                  unsigned char** output, int64_t* outputLength) {
   LzwEngine engine{};
-  if (!LzwSetUp(engine, settings, true) || !StartOutput(engine, length / 2 + kOutputSlack)) {
+  if (!LzwSetUp(engine, settings, false) || !StartOutput(engine, length / 2 + kOutputSlack)) {
     return Fail(engine, output, outputLength);
   }
   if (length <= 0) {
     FinishOutput(engine, output, outputLength);
     return true;
   }
-  if (engine.clearCode >= 0 && settings.clearWritten && !LzwWriteCode(engine, engine.clearCode)) {
-    return Fail(engine, output, outputLength);
+  if (engine.highestRoot < 255) {
+    // A byte outside the roots fails the whole call, wherever it stands.
+    const unsigned char highestRoot = static_cast<unsigned char>(engine.highestRoot);
+    unsigned char highest = 0;
+    for (int64_t position = 0; position < length; ++position) highest |= input[position] > highestRoot;
+    if (highest != 0) return Fail(engine, output, outputLength);
   }
-  const int32_t limit = engine.maxCode - 1;  // the last code a dictionary assigns
-  const int32_t highestRoot = engine.highestRoot;
-  int32_t prefix = input[0];
-  if (prefix > highestRoot) return Fail(engine, output, outputLength);
-  for (int64_t position = 1; position < length; ++position) {
-    const int32_t byte = input[position];
-    if (byte > highestRoot) return Fail(engine, output, outputLength);
-    const int32_t found = LzwFindString(engine, prefix, byte);
-    if (found >= 0) {
-      prefix = found;
-      continue;
-    }
-    if (!LzwWriteCode(engine, prefix)) return Fail(engine, output, outputLength);
-    if (!engine.frozen) {
-      const int32_t code = LzwAddString(engine, prefix, byte, 1);
-      if (code >= limit) {
-        if (engine.clearCode >= 0) {
-          if (!LzwWriteCode(engine, engine.clearCode)) return Fail(engine, output, outputLength);
-          LzwNewDictionary(engine);
-        } else {
-          engine.frozen = true;
-        }
-      }
-    }
-    prefix = byte;
-  }
-  if (!LzwWriteCode(engine, prefix)) return Fail(engine, output, outputLength);
-  if (engine.endCode >= 0 && settings.endWritten) {
-    if (!engine.frozen && engine.count > engine.reservedCount) {
-      LzwAdjustWidth(engine, highestRoot + engine.count + 1);
-    }
-    if (!LzwWriteCode(engine, engine.endCode)) return Fail(engine, output, outputLength);
-  }
-  if (!LzwFlush(engine)) return Fail(engine, output, outputLength);
+  const bool done = engine.maxBits <= 12 ? CompressWithIndex<uint32_t>(engine, input, length, settings)
+                                         : CompressWithIndex<uint64_t>(engine, input, length, settings);
+  if (!done) return Fail(engine, output, outputLength);
   FinishOutput(engine, output, outputLength);
   return true;
 }
 
+// Expansion copies each code's string from where it was last written in the
+// output: a string code's string is its prefix's string (written by the step
+// before) plus one byte (the first byte of the step after), so it lies in
+// the output at the start of its prefix's occurrence. Only the stops on
+// corrupt streams follow the prefix chains, through the engine operations:
+// a code above the next one makes later entries refer to codes not yet
+// defined, whose strings only the chains tell. The stream is expanded fast
+// up to such a code and by the engine from there to the next clear code.
 bool LzwExpand(const unsigned char* input, int64_t length, const LzwSettings& settings,
                unsigned char** output, int64_t* outputLength) {
   LzwEngine engine{};
@@ -390,37 +648,165 @@ bool LzwExpand(const unsigned char* input, int64_t length, const LzwSettings& se
   if (!LzwSetUp(engine, settings, false) || !StartOutput(engine, 2 * length + kOutputSlack)) {
     return Fail(engine, output, outputLength);
   }
+  const size_t codeCount = static_cast<size_t>(engine.maxCode) + 1;
+  // Entry e's string (code highestRoot + e) is at output[stringStart[e]], stringLength[e] bytes long.
+  int64_t* stringStart = static_cast<int64_t*>(PluginMalloc(codeCount * sizeof(int64_t)));
+  int32_t* stringLength = static_cast<int32_t*>(PluginMalloc(codeCount * sizeof(int32_t)));
+  if (stringStart == nullptr || stringLength == nullptr) {
+    PluginFree(stringStart);
+    PluginFree(stringLength);
+    return Fail(engine, output, outputLength);
+  }
+
+  const int32_t highestRoot = engine.highestRoot;
+  const int32_t clearCode = engine.clearCode;
+  const int32_t endCode = engine.endCode;
+  const int32_t capacity = engine.capacity;
+  const int32_t reservedCount = engine.reservedCount;
+  int32_t count = engine.count;
+  int32_t width = engine.codeWidth;
+  int32_t widthLimit = engine.widthLimits[width];  // also the largest code of this width
+  // 64-bit reader: the top `bitCount` bits of `bits` are pending.
+  uint64_t bits = 0;
+  int32_t bitCount = 0;
+  int64_t inputPosition = 0;
+  unsigned char* out = engine.output;
+  int64_t outputCapacity = engine.outputCapacity;
+  int64_t outputPosition = 0;
   bool first = true;
+  bool chained = false;  // expanding through the engine's chains until the next clear code
   int32_t oldCode = -1;
   int32_t firstByte = 0;
-  int32_t code = LzwReadCode(engine, input, length);
-  while (code != engine.endCode) {
-    if (code > engine.widthLimits[engine.codeWidth]) break;  // input exhausted
-    if (code == engine.clearCode) {
-      LzwNewDictionary(engine);
-      do {
-        code = LzwReadCode(engine, input, length);
-      } while (code == engine.clearCode);
+  int64_t previousStart = 0;   // the previous step's string in the output
+  int32_t previousLength = 0;
+  bool failed = false;
+
+  for (;;) {
+    if (bitCount < width) {
+      if (length - inputPosition >= 8) {
+        bits |= LoadBigEndian64(input + inputPosition) >> bitCount;
+        inputPosition += (63 - bitCount) >> 3;
+        bitCount |= 56;
+      } else {
+        while (bitCount <= 56 && inputPosition < length) {
+          bits |= static_cast<uint64_t>(input[inputPosition++]) << (56 - bitCount);
+          bitCount += 8;
+        }
+        if (bitCount < width) break;  // input exhausted
+      }
+    }
+    const int32_t code = static_cast<int32_t>(bits >> (64 - width));
+    bits <<= width;
+    bitCount -= width;
+    if (code == endCode) break;
+    if (code == clearCode) {
+      // Entries are written in order and the reserved ones never change, so
+      // a new dictionary is only a count; the chains are cleaned when needed.
+      count = reservedCount;
+      width = engine.rootBits + 1;
+      widthLimit = engine.widthLimits[width];
       first = true;
+      chained = false;
       continue;
     }
-    int32_t emitted;
     if (first) {
       // A dictionary's first code can only be a root.
-      if (code > engine.highestRoot) break;
-      emitted = LzwEmitString(engine, code, -1);
+      if (code > highestRoot) break;
+      if (outputCapacity - outputPosition < kOutputMargin) {
+        engine.outputPosition = outputPosition;
+        if (!ReserveOutput(engine, kOutputMargin)) {
+          failed = true;
+          break;
+        }
+        out = engine.output;
+        outputCapacity = engine.outputCapacity;
+      }
+      previousStart = outputPosition;
+      previousLength = 1;
+      out[outputPosition++] = static_cast<unsigned char>(code);
+      firstByte = code;
+      oldCode = code;
       first = false;
-    } else {
-      emitted = LzwIsKnownCode(engine, code) ? LzwEmitString(engine, code, -1)
-                                             : LzwEmitString(engine, oldCode, firstByte);
-      if (emitted >= 0) LzwAddString(engine, oldCode, emitted, 2);
+      continue;
     }
-    if (emitted == kLzwNoMemory) return Fail(engine, output, outputLength);
-    if (emitted == kLzwCorruptCode) break;
-    firstByte = emitted;
+
+    const int32_t nextCode = highestRoot + count + 1;
+    if (!chained && (code > nextCode || (code > highestRoot && code <= highestRoot + reservedCount) ||
+                     (code == nextCode && count >= capacity))) {
+      // Corrupt from here on: hand the state to the engine. Entries beyond
+      // the count must read as empty to the chains, and the chains need the
+      // suffixes, which the fast path leaves in the output.
+      for (int32_t entry = reservedCount + 1; entry <= count; ++entry) {
+        engine.suffixes[entry] = out[stringStart[entry] + stringLength[entry] - 1];
+      }
+      for (int32_t entry = count + 1; entry <= capacity; ++entry) {
+        engine.prefixes[entry] = -1;
+        engine.suffixes[entry] = -1;
+      }
+      chained = true;
+    }
+    if (chained) {
+      engine.count = count;
+      engine.codeWidth = width;
+      engine.outputPosition = outputPosition;
+      const int32_t emitted = LzwIsKnownCode(engine, code) ? LzwEmitString(engine, code, -1)
+                                                           : LzwEmitString(engine, oldCode, firstByte);
+      if (emitted >= 0) LzwAddString(engine, oldCode, emitted, 2);
+      if (emitted == kLzwNoMemory) {
+        failed = true;
+        break;
+      }
+      if (emitted == kLzwCorruptCode) break;
+      count = engine.count;
+      width = engine.codeWidth;
+      widthLimit = engine.widthLimits[width];
+      out = engine.output;
+      outputCapacity = engine.outputCapacity;
+      outputPosition = engine.outputPosition;
+      firstByte = emitted;
+      oldCode = code;
+      continue;
+    }
+
+    // The entry this step defines, (oldCode, first byte of this string), is
+    // recorded before the copy: when the code is that very entry, the copy
+    // reads the bytes it is writing, one period behind.
+    if (count < capacity) {
+      const int32_t entry = ++count;
+      engine.prefixes[entry] = oldCode;
+      stringStart[entry] = previousStart;
+      stringLength[entry] = previousLength + 1;
+      if (nextCode + 1 >= widthLimit) {
+        width = AdjustedWidth(engine, width, nextCode + 1);
+        widthLimit = engine.widthLimits[width];
+      }
+    }
+    const int32_t entry = code - highestRoot;
+    const int32_t stringBytes = code <= highestRoot ? 1 : stringLength[entry];
+    if (outputCapacity - outputPosition < stringBytes + kOutputMargin) {
+      engine.outputPosition = outputPosition;
+      if (!ReserveOutput(engine, stringBytes + kOutputMargin)) {
+        failed = true;
+        break;
+      }
+      out = engine.output;
+      outputCapacity = engine.outputCapacity;
+    }
+    if (code <= highestRoot) {
+      out[outputPosition] = static_cast<unsigned char>(code);
+    } else {
+      CopyString(out + outputPosition, out + stringStart[entry], stringBytes);
+    }
+    firstByte = out[outputPosition];
+    previousStart = outputPosition;
+    previousLength = stringBytes;
+    outputPosition += stringBytes;
     oldCode = code;
-    code = LzwReadCode(engine, input, length);
   }
+  PluginFree(stringStart);
+  PluginFree(stringLength);
+  if (failed) return Fail(engine, output, outputLength);
+  engine.outputPosition = outputPosition;
   FinishOutput(engine, output, outputLength);
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include "codec_test_support.h"
 #include "codecs/lzw.h"
+#include "frame/plugin_heap.h"
 #include "lzw_reference.h"
 
 using namespace codec_test;
@@ -315,6 +316,95 @@ TEST(Lzw, CorruptStreamsExpandSafely) {
   }
   // A first code that is no root ends the expansion: nothing to decode.
   EXPECT_TRUE(Expand({0xFF, 0xFF}, 0, 0, 8, 12).empty());
+}
+
+// Expansion step by step through the engine operations, following the
+// prefix chains: the fast expander copies strings from earlier output
+// instead, and must stop exactly where this does on every corrupt stream.
+Bytes ExpandByChains(const Bytes& stream, const LzwSettings& settings) {
+  LzwEngine engine{};
+  EXPECT_TRUE(LzwSetUp(engine, settings, false));
+  engine.output = static_cast<unsigned char*>(PluginMalloc(1 << 20));
+  engine.outputCapacity = 1 << 20;
+  const int64_t length = static_cast<int64_t>(stream.size());
+  bool first = true;
+  int32_t oldCode = -1;
+  int32_t firstByte = 0;
+  int32_t code = LzwReadCode(engine, stream.data(), length);
+  while (code != engine.endCode && code <= engine.widthLimits[engine.codeWidth]) {
+    if (code == engine.clearCode) {
+      LzwNewDictionary(engine);
+      first = true;
+      code = LzwReadCode(engine, stream.data(), length);
+      continue;
+    }
+    int32_t emitted;
+    if (first) {
+      if (code > engine.highestRoot) break;
+      emitted = LzwEmitString(engine, code, -1);
+      first = false;
+    } else {
+      emitted = LzwIsKnownCode(engine, code) ? LzwEmitString(engine, code, -1)
+                                             : LzwEmitString(engine, oldCode, firstByte);
+      if (emitted >= 0) LzwAddString(engine, oldCode, emitted, 2);
+    }
+    if (emitted < 0) break;
+    firstByte = emitted;
+    oldCode = code;
+    code = LzwReadCode(engine, stream.data(), length);
+  }
+  Bytes result(engine.output, engine.output + engine.outputPosition);
+  LzwRelease(engine);
+  return result;
+}
+
+// Damaged streams (flipped bits, overwritten bytes, plain data read as a
+// stream) under every code setting: the same bytes as the chain walk.
+TEST(Lzw, CorruptStreamsStopWhereTheChainsStop) {
+  int compared = 0;
+  for (int rootBits : {3, 5, 8}) {
+    for (int maxBits : {rootBits + 1, 12, 14}) {
+      for (unsigned clear : {0u, 1u, 3u}) {
+        for (unsigned end : {0u, 1u, 3u}) {
+          const uint32_t seed = static_cast<uint32_t>(rootBits * 100 + maxBits * 10 + clear * 3 + end);
+          const Bytes input = MakeInput(seed % 2 ? Shape::kRuns : Shape::kText, 6000, seed, (1 << rootBits) - 1);
+          const Bytes stream = Compress(input, clear, end, rootBits, maxBits);
+          const LzwSettings settings{rootBits, maxBits, clear % 2 == 1, false, end % 2 == 1, false};
+          Bytes flipped = stream;
+          for (size_t at = 7; at < flipped.size(); at += 211) flipped[at] ^= static_cast<unsigned char>(1 << (at % 8));
+          Bytes overwritten = stream;
+          for (size_t at = 5; at < overwritten.size(); at += 997) overwritten[at] = static_cast<unsigned char>(at * 37);
+          const Bytes* damagedStreams[] = {&stream, &flipped, &overwritten, &input};
+          for (const Bytes* damaged : damagedStreams) {
+            ASSERT_EQ(Expand(*damaged, clear % 2, end % 2, rootBits, maxBits), ExpandByChains(*damaged, settings))
+                << "roots " << rootBits << " max " << maxBits << " clear " << clear << " end " << end;
+            ++compared;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 324);
+}
+
+// Long runs broken by short patterns, as in a page of text (the compressor
+// enters long strings by comparison there): equal to the linear scan.
+TEST(Lzw, RunsWithPatternsEqualTheLinearScanReference) {
+  for (int maxBits : {9, 12, 14}) {
+    Bytes input;
+    for (int row = 0; row < 40; ++row) {
+      input.push_back(255);
+      input.insert(input.end(), 150 + row * 7 % 60, 0);
+      for (int mark = 0; mark < row % 5; ++mark) input.insert(input.end(), {1, 1, 0, 0, 254, 254});
+      input.insert(input.end(), 90 - row % 30, 0);
+    }
+    for (unsigned clear : {0u, 3u}) {
+      Bytes expected;
+      ASSERT_TRUE(lzw_reference::Compress(input, ReferenceSettings(clear, 3, 8, maxBits), &expected));
+      ASSERT_EQ(Compress(input, clear, 3, 8, maxBits), expected) << maxBits << " clear " << clear;
+      ASSERT_EQ(Expand(expected, clear, 3, 8, maxBits), input) << maxBits << " clear " << clear;
+    }
+  }
 }
 
 // Refusing each allocation in turn: the call fails with no block until the
