@@ -17,11 +17,11 @@ namespace {
 
 using host::ValueKind;
 
-constexpr int32_t kGetFormatExtension = 10;
-constexpr int32_t kListOutputFormats = 29;
-constexpr int32_t kGetFormatLabels = 30;
-constexpr int32_t kGetFormatFamily = 31;
-constexpr int32_t kGetFormatNames = 40;
+const int32_t kGetFormatExtension = lqm::testing::RoutineOf("LQM_GetFormatExtension");
+const int32_t kListOutputFormats = lqm::testing::RoutineOf("LQM_ListOutputFormats");
+const int32_t kGetFormatLabels = lqm::testing::RoutineOf("LQM_GetFormatLabels");
+const int32_t kGetFormatFamily = lqm::testing::RoutineOf("LQM_GetFormatFamily");
+const int32_t kGetFormatNames = lqm::testing::RoutineOf("LQM_GetFormatNames");
 
 // The catalogue as 4D code receives it, in listing order.
 struct ListedRow {

@@ -29,10 +29,10 @@ using lqm::testing::TempAppFolder;
 using lqm::testing::Text;
 using lqm::testing::Value;
 
-constexpr int32_t kGetVersion = 1;
-constexpr int32_t kGetInfoString = 2;
-constexpr int32_t kGetString1 = 11;
-constexpr int32_t kGetDataBlob1 = 15;
+const int32_t kGetVersion = lqm::testing::RoutineOf("LQM_GetVersion");
+const int32_t kGetInfoString = lqm::testing::RoutineOf("LQM_GetInfoString");
+const int32_t kGetString1 = lqm::testing::RoutineOf("LQM_GetString1");
+const int32_t kGetDataBlob1 = lqm::testing::RoutineOf("LQM_GetDataBlob1");
 constexpr int32_t kUnlistedRoutine = 20;  // no row: runs only discovery
 
 const char kWindowsMainSource[] =

@@ -15,14 +15,14 @@
 namespace lqm::testing {
 namespace {
 
-constexpr int32_t kOpenPrintSession = 3;
-constexpr int32_t kGetSlotText = 4;
-constexpr int32_t kSetSlotText = 5;
-constexpr int32_t kSlotStub6 = 6;
-constexpr int32_t kGetPrinterList = 27;
-constexpr int32_t kKeepText = 28;
-constexpr int32_t kGetFolderName = 34;
-constexpr int32_t kGetSlotName = 37;
+const int32_t kOpenPrintSession = lqm::testing::RoutineOf("LQM_OpenPrintSession");
+const int32_t kGetSlotText = lqm::testing::RoutineOf("LQM_GetSlotText");
+const int32_t kSetSlotText = lqm::testing::RoutineOf("LQM_SetSlotText");
+const int32_t kSlotStub6 = lqm::testing::RoutineOf("LQM_SlotStub6");
+const int32_t kGetPrinterList = lqm::testing::RoutineOf("LQM_GetPrinterList");
+const int32_t kKeepText = lqm::testing::RoutineOf("LQM_KeepText");
+const int32_t kGetFolderName = lqm::testing::RoutineOf("LQM_GetFolderName");
+const int32_t kGetSlotName = lqm::testing::RoutineOf("LQM_GetSlotName");
 
 const char kAccessCode[] = "VarnelLQM 61QTR04";
 const char kRootVariable[] = "<>vxPrintRootDirectoryPath";

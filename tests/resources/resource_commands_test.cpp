@@ -31,12 +31,12 @@ using lqm::testing::Text;
 using lqm::testing::TextArray;
 using lqm::testing::Value;
 
-constexpr int32_t kGetVersion = 1;
-constexpr int32_t kGetInfoString = 2;
-constexpr int32_t kGetString1 = 11;
-constexpr int32_t kGetDataBlob1 = 15;
-constexpr int32_t kGetSealedText = 24;
-constexpr int32_t kGetFormatLabels = 30;
+const int32_t kGetVersion = lqm::testing::RoutineOf("LQM_GetVersion");
+const int32_t kGetInfoString = lqm::testing::RoutineOf("LQM_GetInfoString");
+const int32_t kGetString1 = lqm::testing::RoutineOf("LQM_GetString1");
+const int32_t kGetDataBlob1 = lqm::testing::RoutineOf("LQM_GetDataBlob1");
+const int32_t kGetSealedText = lqm::testing::RoutineOf("LQM_GetSealedText");
+const int32_t kGetFormatLabels = lqm::testing::RoutineOf("LQM_GetFormatLabels");
 constexpr char kPluginKey[] = "583914_27";
 
 // Hex digits of a byte string, for `hex { }` bodies.

@@ -3,6 +3,8 @@
 
 #include <ostream>
 
+#include "frame/command_table.h"
+
 namespace lqm::testing {
 
 void PluginTest::SetUp() {
@@ -61,6 +63,11 @@ Value TextArray(const std::vector<std::string>& utf8Elements) {
 }
 
 void PrintTo(const Value& value, std::ostream* os) { *os << host::DescribeValue(value); }
+
+int32_t RoutineOf(std::string_view name) {
+  const CommandInfo* row = FindCommand(name);
+  return row ? row->number : 0;
+}
 
 }  // namespace lqm::testing
 

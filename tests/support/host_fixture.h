@@ -70,6 +70,9 @@ inline Value Undefined() { return Value::Undefined(); }
 inline Value Variable(Value held) { return Value::Variable(std::move(held)); }
 Value TextArray(const std::vector<std::string>& utf8Elements);  // element 0 first
 
+// The routine number of a command, from the command table (0 if unknown).
+int32_t RoutineOf(std::string_view name);
+
 // Prints values readably in GoogleTest messages.
 void PrintTo(const Value& value, std::ostream* os);
 
