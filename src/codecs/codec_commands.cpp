@@ -49,7 +49,12 @@ char* CopyTextParameter(const PluginParameters& params, int n, int64_t* length, 
   *length = 0;
   *failed = false;
   const int64_t size = TextParameterToUtf8(params, n, nullptr, 0);
-  if (size <= 0) return nullptr;
+  if (size <= 0) {
+    // A text with units that converts to nothing is a failed conversion, not
+    // an empty text (a key silently emptied would seal with the wrong key).
+    *failed = HostGetTextParameter(params, n).length != 0;
+    return nullptr;
+  }
   char* copy = static_cast<char*>(PluginMalloc(static_cast<size_t>(size)));
   // The second conversion allocates again; it gives 0 when that fails.
   if (copy == nullptr || TextParameterToUtf8(params, n, copy, 0) != size) {

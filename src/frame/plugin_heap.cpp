@@ -24,4 +24,8 @@ void* PluginRealloc(void* block, size_t size) {
 
 void PluginFree(void* block) { std::free(block); }
 
-void PluginHeapFailAfter(long allocations) { gHeapFailCountdown = allocations; }
+long PluginHeapFailAfter(long allocations) {
+  const long left = gHeapFailCountdown;
+  gHeapFailCountdown = allocations;
+  return left;
+}

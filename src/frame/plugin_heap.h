@@ -12,5 +12,7 @@ void* PluginRealloc(void* block, size_t size);
 void PluginFree(void* block);
 
 // Test seam: when set above 0, the N-th allocation from now fails (once).
+// Returns the countdown it replaces (0 once the planned failure happened, so
+// a failure walk knows when a call made fewer allocations than N).
 // Counting is process-wide and not synchronised: single-threaded tests only.
-void PluginHeapFailAfter(long allocations);
+long PluginHeapFailAfter(long allocations);

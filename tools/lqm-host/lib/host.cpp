@@ -54,6 +54,8 @@ bool Host::LoadPlugin(const std::filesystem::path& path, std::string& error) {
   return library_.Load(path, error);
 }
 
+void Host::AttachEntryPoint(abi::EntryPointFunction entry) { library_.Attach(entry); }
+
 int32_t Host::Select(int32_t selector) {
   if (!library_.IsLoaded()) return 0;
   if (selector == abi::kSelectorInit || selector == abi::kSelectorServerInit) {

@@ -3,6 +3,7 @@
 //
 // Contents
 //   Settings, Stats, CallOutcome   what tests and the session protocol see
+//   FaultPlan, FaultStatus         failing the N-th host operation of a kind
 //   Host                           one emulated 4D application
 //
 // Invariants
@@ -55,6 +56,43 @@ struct Settings {
   std::set<std::string> failingCommands;
 };
 
+// Fault injection: the host fails the N-th operation of one kind, counted
+// from the moment the plan is set, as the real operation fails (error word,
+// outputs cleared as on a genuine failure) and does nothing else. The kinds
+// group the callback selectors:
+//   handle     EX_CONVERT_STRING (BLOB measure, copy, make) and every
+//              EX_HANDLE_MANAGER sub-operation                     error -108
+//   variable   EX_CLEAR_VARIABLE, EX_GET_VARIABLE (both tables),
+//              EX_VARIABLE_TO_STRING                               error -108
+//   text       EX_CREATE/SET/DISPOSE_UNISTRING                     error -108
+//   charset    EX_CONVERT_CHARSET_TO_CHARSET                       error -50
+//   lookup     EX_GET_COMMAND_ID (answers 0)                       error -108
+//   execution  EX_EXECUTE_COMMAND_BY_ID (the command does not run) error -9999
+//   folder     EX_GET_4D_FOLDER                                    error -43
+// A release (dispose, clear) that fails leaves its object alive, as it would
+// in 4D; the live counts then show it. A persistent plan fails releases only
+// as the N-th operation, so the failure paths' own clean-up is still seen.
+enum class FaultKind { kNone, kHandle, kVariable, kText, kCharset, kLookup, kExecution, kFolder };
+
+struct FaultPlan {
+  FaultKind kind = FaultKind::kNone;
+  int64_t nth = 0;          // 1: the next operation of the kind fails
+  bool persistent = false;  // true: the N-th and every later one but releases fail
+};
+
+struct FaultStatus {
+  int64_t counted = 0;        // operations of the planned kind since the plan was set
+  int64_t fired = 0;          // how many of them failed
+  int16_t lastSelector = 0;   // the selector of the last failed operation
+  int64_t lastOperation = 0;  // its sub-operation (fParam1), for handles
+  bool lastWasRelease = false;  // the last failure left an object alive
+  bool releaseFailed = false;   // some failure left an object alive
+};
+
+// Parses "handle", "variable", ...; false for an unknown name.
+bool FaultKindFromName(const std::string& name, FaultKind& kind);
+const char* FaultKindName(FaultKind kind);
+
 struct LiveCounts {
   int64_t variables = 0;
   int64_t texts = 0;
@@ -97,6 +135,11 @@ class Host {
 
   // Loads the library and finds FourDPackex; false with a message otherwise.
   bool LoadPlugin(const std::filesystem::path& path, std::string& error);
+  // Runs an entry point linked into the calling program instead of a loaded
+  // library (tests drive the statically linked plugin this way, whose
+  // allocator seam they can reach). Its globals are its own, apart from any
+  // loaded library's.
+  void AttachEntryPoint(abi::EntryPointFunction entry);
   bool HasPlugin() const { return library_.IsLoaded(); }
 
   // Runs the entry point with a lifecycle selector. For -1 and -200 returns
@@ -118,6 +161,10 @@ class Host {
   void SetSettings(const Settings& settings);
   Stats GetStats() const;
   LiveCounts GetLiveCounts() const;
+
+  // Arms a fault plan (FaultKind::kNone disarms) and restarts its counts.
+  void InjectFault(const FaultPlan& plan);
+  FaultStatus GetFaultStatus() const;
 
   // The callback handed to the plugin: static, with 4D's signature.
   static void LQM_CALLCONV Callback(int16_t selector, abi::EngineBlock* block);
@@ -158,6 +205,9 @@ class Host {
   void OnConvertCharset(abi::EngineBlock& block);
   void OnGetCommandId(abi::EngineBlock& block);
   void OnExecuteCommand(abi::EngineBlock& block);
+  // True when this operation is the one the fault plan fails; it has then
+  // been failed (host_callback.cpp).
+  bool FailIfPlanned(int16_t selector, abi::EngineBlock& block);
 
   PluginLibrary library_;
   void* dataSlot_ = nullptr;  // the per-plugin `data` slot, never read
@@ -173,6 +223,9 @@ class Host {
   std::map<std::string, abi::VariableRecord> interprocessVariables_;
   std::mutex resourceFilesMutex_;
   std::vector<OpenResourceFile> openResourceFiles_;
+  mutable std::mutex faultMutex_;
+  FaultPlan faultPlan_;
+  FaultStatus faultStatus_;
 };
 
 // The executable's own path (for the default plugin and app folder).

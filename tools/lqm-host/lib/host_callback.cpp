@@ -69,6 +69,7 @@ void LQM_CALLCONV Host::Callback(int16_t selector, EngineBlock* block) {
 
 void Host::HandleCallback(int16_t selector, EngineBlock& block) {
   callbacks_.fetch_add(1);
+  if (FailIfPlanned(selector, block)) return;
   switch (selector) {
     case abi::kConvertString: OnConvertString(block); break;
     case abi::kHandleManager: OnHandleManager(block); break;
@@ -85,6 +86,135 @@ void Host::HandleCallback(int16_t selector, EngineBlock& block) {
     case abi::kExecuteCommandById: OnExecuteCommand(block); break;
     default: block.error = kErrorUnknownSelector; break;
   }
+}
+
+// ---------------------------------------------------------------------------
+// Fault injection (FaultPlan in host.h)
+// ---------------------------------------------------------------------------
+
+namespace {
+
+struct FaultKindRow {
+  FaultKind kind;
+  const char* name;
+};
+constexpr FaultKindRow kFaultKinds[] = {
+    {FaultKind::kNone, "none"},         {FaultKind::kHandle, "handle"},
+    {FaultKind::kVariable, "variable"}, {FaultKind::kText, "text"},
+    {FaultKind::kCharset, "charset"},   {FaultKind::kLookup, "lookup"},
+    {FaultKind::kExecution, "execution"}, {FaultKind::kFolder, "folder"},
+};
+
+FaultKind FaultKindOf(int16_t selector) {
+  switch (selector) {
+    case abi::kConvertString:
+    case abi::kHandleManager: return FaultKind::kHandle;
+    case abi::kClearVariable:
+    case abi::kGetVariable:
+    case abi::kGetInterprocessVariable:
+    case abi::kVariableToString: return FaultKind::kVariable;
+    case abi::kCreateUnistring:
+    case abi::kSetUnistring:
+    case abi::kDisposeUnistring: return FaultKind::kText;
+    case abi::kConvertCharsetToCharset: return FaultKind::kCharset;
+    case abi::kGetCommandId: return FaultKind::kLookup;
+    case abi::kExecuteCommandById: return FaultKind::kExecution;
+    case abi::kGet4DFolder: return FaultKind::kFolder;
+    default: return FaultKind::kNone;
+  }
+}
+
+bool IsRelease(int16_t selector, const EngineBlock& block) {
+  return selector == abi::kClearVariable || selector == abi::kDisposeUnistring ||
+         (selector == abi::kHandleManager && block.param1 == abi::kHandleDispose);
+}
+
+// The outputs and error word of a genuine failure of each operation.
+void FailOperation(int16_t selector, EngineBlock& block) {
+  const TextRecord empty{0, nullptr, 0, 0};
+  int16_t error = kErrorNoMemory;
+  switch (selector) {
+    case abi::kConvertString:
+      if (block.param1 == abi::kBlobMeasureOrCopy) block.param4 = 0;
+      if (block.param1 == abi::kBlobFromBytes) block.handle = nullptr;
+      break;
+    case abi::kHandleManager:
+      if (block.param1 == abi::kHandleNew) block.handle = nullptr;
+      if (block.param1 == abi::kHandleGetSize || block.param1 == abi::kHandleGetState)
+        block.param2 = 0;
+      if (block.param1 == abi::kHandleLock) block.param3 = 0;
+      break;
+    case abi::kGetVariable:
+    case abi::kGetInterprocessVariable:
+      if (auto* out = static_cast<VariableRecord*>(block.handle)) {
+        std::memset(out, 0, sizeof *out);
+        out->kind = abi::kKindUndefined;
+      }
+      break;
+    case abi::kVariableToString:
+    case abi::kCreateUnistring: std::memcpy(&block.uniString1, &empty, sizeof empty); break;
+    case abi::kGet4DFolder:
+      std::memcpy(&block.uniString1, &empty, sizeof empty);
+      error = kErrorFileNotFound;
+      break;
+    case abi::kConvertCharsetToCharset:
+      block.param3 = 0;
+      error = kErrorBadParameter;
+      break;
+    case abi::kGetCommandId: block.param1 = 0; break;
+    case abi::kExecuteCommandById: error = kErrorCommandFailed; break;
+    default: break;  // clear, set and dispose change nothing when they fail
+  }
+  block.error = error;
+}
+
+}  // namespace
+
+bool FaultKindFromName(const std::string& name, FaultKind& kind) {
+  for (const FaultKindRow& row : kFaultKinds)
+    if (name == row.name) {
+      kind = row.kind;
+      return true;
+    }
+  return false;
+}
+
+const char* FaultKindName(FaultKind kind) {
+  for (const FaultKindRow& row : kFaultKinds)
+    if (row.kind == kind) return row.name;
+  return "none";
+}
+
+void Host::InjectFault(const FaultPlan& plan) {
+  std::lock_guard<std::mutex> lock(faultMutex_);
+  faultPlan_ = plan;
+  faultStatus_ = FaultStatus{};
+}
+
+FaultStatus Host::GetFaultStatus() const {
+  std::lock_guard<std::mutex> lock(faultMutex_);
+  return faultStatus_;
+}
+
+bool Host::FailIfPlanned(int16_t selector, EngineBlock& block) {
+  {
+    std::lock_guard<std::mutex> lock(faultMutex_);
+    if (faultPlan_.kind == FaultKind::kNone || FaultKindOf(selector) != faultPlan_.kind)
+      return false;
+    const int64_t count = ++faultStatus_.counted;
+    // A persistent plan spares the releases after the N-th: what the plugin
+    // gives back is still taken, so a leak on the failure path stays visible.
+    const bool fails = count == faultPlan_.nth ||
+                       (faultPlan_.persistent && count > faultPlan_.nth && !IsRelease(selector, block));
+    if (!fails) return false;
+    ++faultStatus_.fired;
+    faultStatus_.lastSelector = selector;
+    faultStatus_.lastOperation = block.param1;
+    faultStatus_.lastWasRelease = IsRelease(selector, block);
+    faultStatus_.releaseFailed = faultStatus_.releaseFailed || faultStatus_.lastWasRelease;
+  }
+  FailOperation(selector, block);
+  return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -54,7 +54,13 @@ bool PluginLibrary::Load(const std::filesystem::path& path, std::string& error) 
   return true;
 }
 
+void PluginLibrary::Attach(abi::EntryPointFunction entry) {
+  Unload();
+  entry_ = entry;
+}
+
 void PluginLibrary::Unload() {
+  entry_ = nullptr;
   if (!module_) return;
 #if defined(_WIN32)
   FreeLibrary(static_cast<HMODULE>(module_));

@@ -21,6 +21,8 @@ class PluginLibrary {
   // Loads the library and finds FourDPackex; false with a message otherwise.
   bool Load(const std::filesystem::path& path, std::string& error);
   void Unload();
+  // Uses an entry point of the running program; nothing is loaded.
+  void Attach(abi::EntryPointFunction entry);
   bool IsLoaded() const { return entry_ != nullptr; }
   abi::EntryPointFunction entry() const { return entry_; }
 

@@ -5,6 +5,7 @@
 #include "session.h"
 
 #include <limits>
+#include <optional>
 
 #include "charsets.h"
 #include "named_commands.h"
@@ -102,6 +103,7 @@ std::string HandleHost(Session& s, const json& request) {
   const json& changes = request["host"];
   if (!changes.is_object()) return ErrorAnswer("\"host\" needs an object of settings");
   Settings settings = s.host.GetSettings();
+  std::optional<FaultPlan> fault;
   for (auto it = changes.begin(); it != changes.end(); ++it) {
     const std::string& key = it.key();
     const json& v = it.value();
@@ -140,11 +142,37 @@ std::string HandleHost(Session& s, const json& request) {
         names.insert(FoldName(name.get<std::string>()));
       }
       settings.failingCommands = std::move(names);
+    } else if (key == "fail") {
+      // {"kind": "handle", "nth": 3, "persistent": false}, or null to disarm.
+      const char* usage =
+          "\"fail\" needs {\"kind\": handle|variable|text|charset|lookup|execution|folder, "
+          "\"nth\": N >= 1, \"persistent\": true|false} or null";
+      FaultPlan plan;
+      if (!v.is_null()) {
+        if (!v.is_object() || !v.contains("kind") || !v["kind"].is_string() ||
+            !FaultKindFromName(v["kind"].get<std::string>(), plan.kind))
+          return ErrorAnswer(usage);
+        int32_t nth = 1;
+        if (v.contains("nth") && (!ReadInt32(v["nth"], nth) || nth < 1)) return ErrorAnswer(usage);
+        plan.nth = nth;
+        if (v.contains("persistent")) {
+          if (!v["persistent"].is_boolean()) return ErrorAnswer(usage);
+          plan.persistent = v["persistent"].get<bool>();
+        }
+        for (auto field = v.begin(); field != v.end(); ++field)
+          if (field.key() != "kind" && field.key() != "nth" && field.key() != "persistent")
+            return ErrorAnswer(usage);
+      }
+      fault = plan;
     } else {
       return ErrorAnswer("unknown host setting \"" + key + "\"");
     }
   }
   s.host.SetSettings(settings);
+  if (fault) {
+    s.host.InjectFault(*fault);
+    s.faultPlanned = fault->kind != FaultKind::kNone;
+  }
   return kEmptyAnswer;
 }
 
@@ -187,6 +215,12 @@ std::string HandleStats(Session& s, const json& request) {
   answer["live"] = {{"variables", stats.live.variables},
                     {"texts", stats.live.texts},
                     {"handles", stats.live.handles}};
+  // Only sessions that planned a fault see its counts, so older scripts'
+  // answers stay as they were.
+  if (s.faultPlanned) {
+    FaultStatus fault = s.host.GetFaultStatus();
+    answer["faults"] = {{"counted", fault.counted}, {"fired", fault.fired}};
+  }
   return WriteJson(answer);
 }
 

@@ -4,6 +4,9 @@
 //   {"select": S}                    -> {"version": V} for -1/-200, else {}
 //   {"call": C, "args": [A, ...]}    -> {"result": R|null, "args": [A', ...]}
 //   {"host": {...settings...}}       -> {}
+//       "fail": {"kind": K, "nth": N, "persistent": B} or null arms or
+//       disarms a fault plan (FaultPlan in host.h); "stats" then also
+//       answers "faults": {"counted": N, "fired": N}
 //   {"set": NAME, "value": A}        -> {}
 //   {"unset": NAME}                  -> {}
 //   {"stats": true}                  -> {"callbacks": N, "commands_run": {...},
@@ -22,6 +25,7 @@ namespace lqm::host {
 
 struct Session {
   Host host;
+  bool faultPlanned = false;  // a "fail" plan is armed: stats report its counts
 };
 
 // Answers one request line (without its newline); the answer has no newline.
