@@ -2,10 +2,13 @@
 #   make demo    build (Linux) and run the development host's demo
 #   make test    build Linux and Windows and run every test of both
 #   make bench   build and run the codec benchmarks
+#   make test-asan   the whole suite under ASan, LeakSanitizer and UBSan
+#   make test-tsan   the concurrent-caller tests under ThreadSanitizer
+#   make fuzz-short  every fuzz target for 10 s (clang, ASan, UBSan; fuzz/run.sh)
 JOBS ?= 2
 export WINEDEBUG ?= -all
 
-.PHONY: deps linux windows demo test test-linux test-windows bench clean
+.PHONY: fuzz-short deps linux windows demo test test-linux test-windows test-asan test-tsan bench clean
 
 deps:
 	scripts/install-deps.sh
@@ -30,6 +33,21 @@ test-windows: windows
 
 test: test-linux test-windows
 
+# The distribution zip from the Windows build: dist/VarnelFolioforge-<version>.zip
+.PHONY: dist
+dist: windows
+	cmake --build build-win --target dist
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ctest --output-on-failure
+
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build build-tsan -j$(JOBS) --target lqm_tests
+	build-tsan/bin/lqm_tests --gtest_brief=1 --gtest_filter='ConcurrentCallers.*:*Thread*'
+
 # The benchmarks in their own Release build; medians of 5 repetitions with a
 # short minimum time per case (the numbers are for ratios, not records).
 bench: deps
@@ -42,3 +60,6 @@ bench: deps
 
 clean:
 	rm -rf build build-win
+
+fuzz-short: deps
+	fuzz/run.sh 10

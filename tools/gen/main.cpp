@@ -2,15 +2,20 @@
 // (src/frame/commands.def), so that none of them repeats it by hand.
 //
 //   lqm-gen manifest OUT      the bundle's manifest.json
+//   lqm-gen commands-md OUT   docs/commands.md, with the prose of
+//                             src/frame/command_docs.def
 //
 // 4D numbers a plugin's commands by their position in the manifest, so the
-// routine numbers without a row get inert placeholder entries.
+// routine numbers without a row get inert placeholder entries. The manifest
+// carries the CMake project version, the one source of the version that the
+// "vers" resource, Info.plist and the distribution's name also take.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 
+#include "command_docs.h"
 #include "frame/command_table.h"
 
 namespace {
@@ -45,7 +50,7 @@ std::string Syntax(const CommandInfo& row) {
 std::string Manifest() {
   std::ostringstream out;
   out << "{\n  \"name\": " << JsonString(kPluginName) << ",\n  \"id\": " << kPluginId
-      << ",\n  \"commands\": [\n";
+      << ",\n  \"version\": " << JsonString(LQM_VERSION) << ",\n  \"commands\": [\n";
   for (int32_t number = 1; number <= kHighestRoutine; ++number) {
     const CommandInfo* row = FindCommand(number);
     out << "    {";
@@ -64,12 +69,14 @@ std::string Manifest() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::string(argv[1]) != "manifest") {
-    std::fprintf(stderr, "usage: lqm-gen manifest OUT\n");
+  const std::string what = argc == 3 ? argv[1] : "";
+  if (what != "manifest" && what != "commands-md") {
+    std::fprintf(stderr, "usage: lqm-gen manifest OUT\n       lqm-gen commands-md OUT\n");
     return 2;
   }
   std::ofstream file(argv[2], std::ios::binary);
-  file << Manifest();
+  file << (what == "manifest" ? Manifest() : lqm::docs::CommandsMarkdown());
+  file.close();
   if (!file) {
     std::fprintf(stderr, "lqm-gen: cannot write %s\n", argv[2]);
     return 1;

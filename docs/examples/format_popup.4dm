@@ -1,0 +1,43 @@
+//%attributes = {}
+// Listing the output formats into arrays for a pop-up menu.
+// LQM_ListOutputFormats fills parallel arrays, one element per format, so the
+// names array can be a pop-up menu's array and the codes array tells which
+// format was chosen. Arrays you do not need may be left undefined (here in
+// the second call). Checked by tests/sessions/example_format_menu.in.
+//
+// Results, with the plugin's English resources:
+//   atFormatNames = "PDF document"; "SVG drawing"; "JPEG image"; "TIFF image";
+//                   "TIFF image"; "GIF image"; "PNG image"
+//   alFormatCodes = 1300; 247; 10; 3; 17; 2; 75
+//   $extensions   = "pdf"; "svg"; "jpg"; "tif"; "tif"; "gif"; "png"
+//   $depths       = ""; ""; "24"; "24"; "24"; "8"; "32"
+//   $aux          = -32767 everywhere, except 3 for the LZW TIFF (code 17)
+//   family 3 only (bitmap images): 5 elements, codes 10; 3; 17; 2; 75
+//   $labels       = "PDF"; "Vector drawing"; "Bitmap image"
+//   LQM_GetFormatNames on codes 17; -1000; 75 gives "TIFF image"; ""; "PNG image"
+//   LQM_GetFormatExtension(17) = "tif", LQM_GetFormatFamily(17) = 3
+
+ARRAY LONGINT(alFormatCodes; 0)
+ARRAY TEXT(atFormatNames; 0)
+ARRAY TEXT($extensions; 0)
+ARRAY TEXT($depths; 0)
+ARRAY TEXT($options; 0)
+ARRAY LONGINT($aux; 0)
+LQM_ListOutputFormats(0; alFormatCodes; $extensions; atFormatNames; $depths; $options; $aux)
+atFormatNames:=1  // the pop-up shows "PDF document" first
+
+// In the pop-up's object method, the chosen format:
+//   $code:=alFormatCodes{atFormatNames}
+//   $file:="Report."+LQM_GetFormatExtension($code)
+
+// Bitmap formats only, without the optional arrays: in interpreted mode a
+// variable that was never given a value ($u1, $u2, $u3) reaches the plugin
+// undefined, and the plugin skips it.
+ARRAY LONGINT($bitmapCodes; 0)
+ARRAY TEXT($bitmapExtensions; 0)
+ARRAY TEXT($bitmapNames; 0)
+LQM_ListOutputFormats(3; $bitmapCodes; $bitmapExtensions; $bitmapNames; $u1; $u2; $u3)
+
+// Family labels, for a first pop-up that picks the family:
+ARRAY TEXT($labels; 0)
+LQM_GetFormatLabels($labels)

@@ -1,0 +1,23 @@
+//%attributes = {}
+// Sealing a text and opening it again.
+// LQM_CipherText seals a text in the plugin's encrypted envelope under a key
+// (only the first 16 bytes of the key's UTF-8 form count). With the Base64
+// layer on (last parameter 1) the sealed value is plain ASCII, safe to keep
+// in a text field or send in a mail. Direction 1 seals, 0 opens. Checked by
+// tests/sessions/example_cipher_text.in.
+//
+// Results:
+//   $sealed = "pxRxSSVeakpJJGbS7ZO4kQ=="   (12 UTF-8 bytes seal to 24 characters)
+//   $opened = "Meet at noon"
+//   "Grüße aus Köln" (17 UTF-8 bytes) seals to "r4E88915UPXDkcJ33Yfgu9ZZZbdGBWpw" and opens again
+//   opening with another key gives unreadable characters, not an error
+//   sealing an empty text gives an empty text
+
+C_TEXT($key; $sealed; $opened)
+
+$key:="my secret key"
+$sealed:=LQM_CipherText("Meet at noon"; $key; 1; 1)
+$opened:=LQM_CipherText($sealed; $key; 0; 1)
+If ($opened#"Meet at noon")
+	ALERT("Wrong key, or the sealed text was damaged.")
+End if
