@@ -12,6 +12,7 @@ packages=(
   libtiff-dev zlib1g-dev pkg-config                        # interop tests, benchmarks
   libbenchmark-dev                                         # benchmarks
   libisal-dev libcrcutil-dev libmodpbase64-dev libcrypto++-dev libssl-dev zlib1g-dev libtiff-dev  # benchmark yardsticks
+  clang libclang-rt-14-dev                                 # fuzz targets: clang, libFuzzer and sanitizer runtimes
 )
 missing=()
 for p in "${packages[@]}"; do

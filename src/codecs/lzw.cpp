@@ -369,9 +369,17 @@ inline void StoreBigEndian32(unsigned char* out, uint32_t value) {
 }
 
 inline uint64_t LoadBigEndian64(const unsigned char* in) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // GCC does not merge the portable loop below into one load (seen in the
+  // expander's profile): one load and a byte swap.
+  uint64_t value;
+  std::memcpy(&value, in, 8);
+  return __builtin_bswap64(value);
+#else
   uint64_t value = 0;
   for (int byte = 0; byte < 8; ++byte) value = value << 8 | in[byte];
   return value;
+#endif
 }
 
 // How many leading bytes of a and b agree, at most `count`.
@@ -590,14 +598,14 @@ bool CompressWithIndex(LzwEngine& engine, const unsigned char* input, int64_t le
 }
 
 // Copies a string of `count` bytes that occurs earlier in the output at
-// `from` to `to`. Reads and writes up to 15 bytes beyond
-// both; the caller reserved them. When the string overlaps its own copy (a
-// code defined by the very step that uses it) `to - from` is the period.
+// `from` to `to`. Reads and writes up to 15 bytes beyond both; the caller
+// reserved them. When the string overlaps its own copy (a code defined by
+// the very step that uses it) `to - from` is the period.
 inline void CopyString(unsigned char* to, const unsigned char* from, int64_t count) {
-  const int64_t distance = to - from;
-  if (distance >= 16) {
+  const int64_t gap = to - from;
+  if (gap >= 16) {
     for (int64_t done = 0; done < count; done += 16) std::memcpy(to + done, from + done, 16);
-  } else if (count <= 16 && distance >= count) {
+  } else if (count <= 16 && gap >= count) {
     // The 16 bytes overlap, which memcpy may not be given; memmove reads
     // them all before writing, so the first `count` come out right.
     std::memmove(to, from, 16);
@@ -606,6 +614,115 @@ inline void CopyString(unsigned char* to, const unsigned char* from, int64_t cou
   }
 }
 
+// Stores the low 8 bytes of `head` at `to`, lowest byte first (a plain
+// 8-byte store on little-endian machines, which compilers see through).
+inline void StoreLittleEndian64(unsigned char* to, uint64_t head) {
+  unsigned char bytes[8];
+  for (int byte = 0; byte < 8; ++byte) bytes[byte] = static_cast<unsigned char>(head >> (8 * byte));
+  std::memcpy(to, bytes, 8);
+}
+
+// MSB-first code reader: the top `count` bits of `bits` are pending.
+struct CodeReader {
+  const unsigned char* input;
+  int64_t length;
+  int64_t position;
+  uint64_t bits;
+  int32_t count;
+
+  // The next code of `width` bits; false when the input is exhausted.
+  inline bool Next(int32_t width, int32_t* code) {
+    if (count < width) {
+      if (length - position >= 8) {
+        bits |= LoadBigEndian64(input + position) >> count;
+        position += (63 - count) >> 3;
+        count |= 56;
+      } else {
+        while (count <= 56 && position < length) {
+          bits |= static_cast<uint64_t>(input[position++]) << (56 - count);
+          count += 8;
+        }
+        if (count < width) return false;
+      }
+    }
+    *code = static_cast<int32_t>(bits >> (64 - width));
+    bits <<= width;
+    count -= width;
+    return true;
+  }
+};
+
+// What the expander knows of one code besides its length: its first 8
+// bytes (fewer when shorter; first byte lowest) and where its string was
+// last written. Most strings of incompressible data are 8 bytes or shorter
+// and come whole from `head` instead of from scattered places of the
+// output; roots are such strings. The lengths are a table of their own
+// (uint16_t: at most 2^14 + 1): each step's output position waits for one,
+// so that table is kept small enough (8 KiB with 12-bit codes) to stay in
+// the first-level cache.
+struct ExpandEntry {
+  uint64_t head;
+  int64_t start;  // unused for strings of 8 bytes or fewer
+};
+
+// Expansion's state between codes, beside the reader: what the size pass
+// needs to replay the rest of the stream.
+struct ExpandPosition {
+  int32_t count;           // dictionary entries in use
+  int32_t width;           // current code width
+  int32_t previousLength;  // the length of the previous step's string
+  bool first;              // the next code opens a dictionary
+};
+
+// The number of bytes the fast path of LzwExpand will still write from
+// `reader` and `at` on: the lengths of the strings of the codes that follow,
+// up to the end code, the end of the input or the first code the fast path
+// hands to the engine (the engine grows the output itself from there).
+// `lengths` holds the length of every code of the current dictionary and is
+// changed. Reads the stream once more without copying any string; on a page
+// that is a small fraction of the work, and it replaces the growth of the
+// output by repeated doubling with one allocation of the right size.
+int64_t MeasureExpansion(LzwEngine& engine, CodeReader reader, ExpandPosition at, int32_t* lengths) {
+  const int32_t highestRoot = engine.highestRoot;
+  const int32_t reservedCount = engine.reservedCount;
+  const int32_t capacity = engine.capacity;
+  int32_t widthLimit = engine.widthLimits[at.width];
+  int64_t total = 0;
+  int32_t code = 0;
+  while (reader.Next(at.width, &code)) {
+    if (code == engine.endCode) break;
+    if (code == engine.clearCode) {
+      at.count = reservedCount;
+      at.width = engine.rootBits + 1;
+      widthLimit = engine.widthLimits[at.width];
+      at.first = true;
+      continue;
+    }
+    if (at.first) {
+      if (code > highestRoot) break;
+      total += 1;
+      at.previousLength = 1;
+      at.first = false;
+      continue;
+    }
+    const int32_t nextCode = highestRoot + at.count + 1;
+    if (code > nextCode || (code > highestRoot && code <= highestRoot + reservedCount) ||
+        (code == nextCode && at.count >= capacity)) {
+      break;
+    }
+    if (at.count < capacity) {
+      ++at.count;
+      lengths[nextCode] = at.previousLength + 1;
+      if (nextCode + 1 >= widthLimit) {
+        at.width = AdjustedWidth(engine, at.width, nextCode + 1);
+        widthLimit = engine.widthLimits[at.width];
+      }
+    }
+    at.previousLength = lengths[code];
+    total += at.previousLength;
+  }
+  return total;
+}
 
 }  // namespace
 
@@ -633,14 +750,44 @@ bool LzwCompress(const unsigned char* input, int64_t length, const LzwSettings& 
   return true;
 }
 
+// Makes room in the expander's output for `needed` bytes past
+// `outputPosition`, the current step's string of `stringBytes` included; at
+// the first shortage (*measured still false) also for the rest of the
+// stream as MeasureExpansion finds it. False when memory runs out. Kept out
+// of line so that the expander's locals stay in registers.
+bool GrowExpandOutput(LzwEngine& engine, int64_t outputPosition, int64_t needed, CodeReader reader,
+                      int32_t count, int32_t width, int32_t stringBytes, const uint16_t* stringLengths,
+                      bool* measured) {
+  if (!*measured) {
+    *measured = true;
+    const size_t codeCount = static_cast<size_t>(engine.maxCode) + 1;
+    int32_t* lengths = static_cast<int32_t*>(PluginMalloc(codeCount * sizeof(int32_t)));
+    if (lengths != nullptr) {
+      for (size_t code = 0; code < codeCount; ++code) lengths[code] = stringLengths[code];
+      const ExpandPosition at{count, width, stringBytes, false};
+      needed += MeasureExpansion(engine, reader, at, lengths);
+      PluginFree(lengths);
+    }
+  }
+  engine.outputPosition = outputPosition;
+  return ReserveOutput(engine, needed);
+}
+
 // Expansion copies each code's string from where it was last written in the
 // output: a string code's string is its prefix's string (written by the step
 // before) plus one byte (the first byte of the step after), so it lies in
-// the output at the start of its prefix's occurrence. Only the stops on
-// corrupt streams follow the prefix chains, through the engine operations:
-// a code above the next one makes later entries refer to codes not yet
-// defined, whose strings only the chains tell. The stream is expanded fast
-// up to such a code and by the engine from there to the next clear code.
+// the output at the start of its prefix's occurrence. Every step stores the
+// first 8 bytes from the code's record (ExpandEntry) and copies the rest,
+// if any, from the output: roots and short strings take no other branch.
+// Only the stops on corrupt streams follow the prefix chains, through the
+// engine operations: a code above the next one makes later entries refer to
+// codes not yet defined, whose strings only the chains tell. The stream is
+// expanded fast up to such a code and by the engine from there to the next
+// clear code.
+//
+// The output starts at twice the input (enough for incompressible data);
+// when a stream needs more, MeasureExpansion sizes the rest once, so a page
+// that expands thirtyfold is not grown and copied by doubling.
 bool LzwExpand(const unsigned char* input, int64_t length, const LzwSettings& settings,
                unsigned char** output, int64_t* outputLength) {
   LzwEngine engine{};
@@ -649,13 +796,18 @@ bool LzwExpand(const unsigned char* input, int64_t length, const LzwSettings& se
     return Fail(engine, output, outputLength);
   }
   const size_t codeCount = static_cast<size_t>(engine.maxCode) + 1;
-  // Entry e's string (code highestRoot + e) is at output[stringStart[e]], stringLength[e] bytes long.
-  int64_t* stringStart = static_cast<int64_t*>(PluginMalloc(codeCount * sizeof(int64_t)));
-  int32_t* stringLength = static_cast<int32_t*>(PluginMalloc(codeCount * sizeof(int32_t)));
-  if (stringStart == nullptr || stringLength == nullptr) {
-    PluginFree(stringStart);
-    PluginFree(stringLength);
+  ExpandEntry* entries = static_cast<ExpandEntry*>(PluginMalloc(codeCount * sizeof(ExpandEntry)));
+  uint16_t* lengths = static_cast<uint16_t*>(PluginMalloc(codeCount * sizeof(uint16_t)));
+  if (entries == nullptr || lengths == nullptr) {
+    PluginFree(entries);
+    PluginFree(lengths);
     return Fail(engine, output, outputLength);
+  }
+  std::memset(entries, 0, codeCount * sizeof(ExpandEntry));
+  std::memset(lengths, 0, codeCount * sizeof(uint16_t));
+  for (int32_t root = 0; root <= engine.highestRoot; ++root) {
+    entries[root].head = static_cast<uint64_t>(root);
+    lengths[root] = 1;
   }
 
   const int32_t highestRoot = engine.highestRoot;
@@ -666,145 +818,150 @@ bool LzwExpand(const unsigned char* input, int64_t length, const LzwSettings& se
   int32_t count = engine.count;
   int32_t width = engine.codeWidth;
   int32_t widthLimit = engine.widthLimits[width];  // also the largest code of this width
-  // 64-bit reader: the top `bitCount` bits of `bits` are pending.
-  uint64_t bits = 0;
-  int32_t bitCount = 0;
-  int64_t inputPosition = 0;
+  CodeReader reader{input, length, 0, 0, 0};
   unsigned char* out = engine.output;
   int64_t outputCapacity = engine.outputCapacity;
   int64_t outputPosition = 0;
   bool first = true;
   bool chained = false;  // expanding through the engine's chains until the next clear code
+  bool measured = false;
+  // The largest code the fast step takes: the next entry's (the KwKwK
+  // case), one less once the dictionary is full, and -1 (none) for a
+  // dictionary's first code and while the engine expands.
+  int32_t fastLimit = -1;
   int32_t oldCode = -1;
   int32_t firstByte = 0;
-  int64_t previousStart = 0;   // the previous step's string in the output
+  int64_t previousStart = 0;  // the previous step's string in the output
   int32_t previousLength = 0;
   bool failed = false;
 
-  for (;;) {
-    if (bitCount < width) {
-      if (length - inputPosition >= 8) {
-        bits |= LoadBigEndian64(input + inputPosition) >> bitCount;
-        inputPosition += (63 - bitCount) >> 3;
-        bitCount |= 56;
-      } else {
-        while (bitCount <= 56 && inputPosition < length) {
-          bits |= static_cast<uint64_t>(input[inputPosition++]) << (56 - bitCount);
-          bitCount += 8;
-        }
-        if (bitCount < width) break;  // input exhausted
+  int32_t code = 0;
+  while (reader.Next(width, &code)) {
+    // One test sends every code the fast step cannot take (the reserved
+    // codes, a dictionary's first code, codes the engine expands, codes
+    // beyond the next entry) to the cases of this block.
+    const bool special = (code > fastLimit) |
+                         (static_cast<uint32_t>(code - highestRoot - 1) < static_cast<uint32_t>(reservedCount));
+    if (special) {
+      if (code == endCode) break;
+      if (code == clearCode) {
+        // Entries are written in order and the reserved ones never change, so
+        // a new dictionary is only a count; the chains are cleaned when needed.
+        count = reservedCount;
+        width = engine.rootBits + 1;
+        widthLimit = engine.widthLimits[width];
+        first = true;
+        chained = false;
+        fastLimit = -1;
+        continue;
       }
-    }
-    const int32_t code = static_cast<int32_t>(bits >> (64 - width));
-    bits <<= width;
-    bitCount -= width;
-    if (code == endCode) break;
-    if (code == clearCode) {
-      // Entries are written in order and the reserved ones never change, so
-      // a new dictionary is only a count; the chains are cleaned when needed.
-      count = reservedCount;
-      width = engine.rootBits + 1;
-      widthLimit = engine.widthLimits[width];
-      first = true;
-      chained = false;
-      continue;
-    }
-    if (first) {
-      // A dictionary's first code can only be a root.
-      if (code > highestRoot) break;
-      if (outputCapacity - outputPosition < kOutputMargin) {
+      if (first) {
+        // A dictionary's first code can only be a root.
+        if (code > highestRoot) break;
+        if (outputCapacity - outputPosition < kOutputMargin) {
+          if (!GrowExpandOutput(engine, outputPosition, 1 + kOutputMargin, reader, count, width, 1, lengths,
+                                &measured)) {
+            failed = true;
+            break;
+          }
+          out = engine.output;
+          outputCapacity = engine.outputCapacity;
+        }
+        previousStart = outputPosition;
+        previousLength = 1;
+        out[outputPosition++] = static_cast<unsigned char>(code);
+        firstByte = code;
+        oldCode = code;
+        first = false;
+        fastLimit = highestRoot + count + 1;
+        continue;
+      }
+
+      const int32_t nextCode = highestRoot + count + 1;
+      if (!chained && (code > nextCode || (code > highestRoot && code <= highestRoot + reservedCount) ||
+                       (code == nextCode && count >= capacity))) {
+        // Corrupt from here on: hand the state to the engine. Entries beyond
+        // the count must read as empty to the chains, and the chains need the
+        // suffixes, which the fast path keeps in its records and the output.
+        for (int32_t entry = reservedCount + 1; entry <= count; ++entry) {
+          const ExpandEntry& known = entries[highestRoot + entry];
+          const int32_t knownLength = lengths[highestRoot + entry];
+          const int32_t last = knownLength <= 8 ? static_cast<int32_t>((known.head >> (8 * (knownLength - 1))) & 0xFF)
+                                                : out[known.start + knownLength - 1];
+          engine.suffixes[entry] = static_cast<int16_t>(last);
+        }
+        for (int32_t entry = count + 1; entry <= capacity; ++entry) {
+          engine.prefixes[entry] = -1;
+          engine.suffixes[entry] = -1;
+        }
+        chained = true;
+        fastLimit = -1;
+      }
+      if (chained) {
+        engine.count = count;
+        engine.codeWidth = width;
         engine.outputPosition = outputPosition;
-        if (!ReserveOutput(engine, kOutputMargin)) {
+        const int32_t emitted = LzwIsKnownCode(engine, code) ? LzwEmitString(engine, code, -1)
+                                                             : LzwEmitString(engine, oldCode, firstByte);
+        if (emitted >= 0) LzwAddString(engine, oldCode, emitted, 2);
+        if (emitted == kLzwNoMemory) {
           failed = true;
           break;
         }
+        if (emitted == kLzwCorruptCode) break;
+        count = engine.count;
+        width = engine.codeWidth;
+        widthLimit = engine.widthLimits[width];
         out = engine.output;
         outputCapacity = engine.outputCapacity;
+        outputPosition = engine.outputPosition;
+        firstByte = emitted;
+        oldCode = code;
+        continue;
       }
-      previousStart = outputPosition;
-      previousLength = 1;
-      out[outputPosition++] = static_cast<unsigned char>(code);
-      firstByte = code;
-      oldCode = code;
-      first = false;
-      continue;
     }
 
     const int32_t nextCode = highestRoot + count + 1;
-    if (!chained && (code > nextCode || (code > highestRoot && code <= highestRoot + reservedCount) ||
-                     (code == nextCode && count >= capacity))) {
-      // Corrupt from here on: hand the state to the engine. Entries beyond
-      // the count must read as empty to the chains, and the chains need the
-      // suffixes, which the fast path leaves in the output.
-      for (int32_t entry = reservedCount + 1; entry <= count; ++entry) {
-        engine.suffixes[entry] = out[stringStart[entry] + stringLength[entry] - 1];
-      }
-      for (int32_t entry = count + 1; entry <= capacity; ++entry) {
-        engine.prefixes[entry] = -1;
-        engine.suffixes[entry] = -1;
-      }
-      chained = true;
-    }
-    if (chained) {
-      engine.count = count;
-      engine.codeWidth = width;
-      engine.outputPosition = outputPosition;
-      const int32_t emitted = LzwIsKnownCode(engine, code) ? LzwEmitString(engine, code, -1)
-                                                           : LzwEmitString(engine, oldCode, firstByte);
-      if (emitted >= 0) LzwAddString(engine, oldCode, emitted, 2);
-      if (emitted == kLzwNoMemory) {
-        failed = true;
-        break;
-      }
-      if (emitted == kLzwCorruptCode) break;
-      count = engine.count;
-      width = engine.codeWidth;
-      widthLimit = engine.widthLimits[width];
-      out = engine.output;
-      outputCapacity = engine.outputCapacity;
-      outputPosition = engine.outputPosition;
-      firstByte = emitted;
-      oldCode = code;
-      continue;
-    }
-
     // The entry this step defines, (oldCode, first byte of this string), is
     // recorded before the copy: when the code is that very entry, the copy
-    // reads the bytes it is writing, one period behind.
+    // reads the bytes it is writing, one period behind. Its head gets its
+    // last byte once this step's first byte is known (for that very entry,
+    // the first byte of its own head).
     if (count < capacity) {
-      const int32_t entry = ++count;
-      engine.prefixes[entry] = oldCode;
-      stringStart[entry] = previousStart;
-      stringLength[entry] = previousLength + 1;
+      engine.prefixes[++count] = oldCode;
+      ExpandEntry& added = entries[nextCode];
+      added.head = entries[oldCode].head;
+      added.start = previousStart;
+      lengths[nextCode] = static_cast<uint16_t>(previousLength + 1);
+      fastLimit = count < capacity ? nextCode + 1 : nextCode;
+      firstByte = static_cast<int32_t>(entries[code].head & 0xFF);
+      if (previousLength < 8) added.head |= static_cast<uint64_t>(firstByte) << (8 * previousLength);
       if (nextCode + 1 >= widthLimit) {
         width = AdjustedWidth(engine, width, nextCode + 1);
         widthLimit = engine.widthLimits[width];
       }
     }
-    const int32_t entry = code - highestRoot;
-    const int32_t stringBytes = code <= highestRoot ? 1 : stringLength[entry];
+    const ExpandEntry& current = entries[code];
+    const int32_t stringBytes = lengths[code];
     if (outputCapacity - outputPosition < stringBytes + kOutputMargin) {
-      engine.outputPosition = outputPosition;
-      if (!ReserveOutput(engine, stringBytes + kOutputMargin)) {
+      if (!GrowExpandOutput(engine, outputPosition, stringBytes + kOutputMargin, reader, count, width, stringBytes,
+                            lengths, &measured)) {
         failed = true;
         break;
       }
       out = engine.output;
       outputCapacity = engine.outputCapacity;
     }
-    if (code <= highestRoot) {
-      out[outputPosition] = static_cast<unsigned char>(code);
-    } else {
-      CopyString(out + outputPosition, out + stringStart[entry], stringBytes);
-    }
-    firstByte = out[outputPosition];
+    firstByte = static_cast<int32_t>(current.head & 0xFF);
+    StoreLittleEndian64(out + outputPosition, current.head);
+    if (stringBytes > 8) CopyString(out + outputPosition + 8, out + current.start + 8, stringBytes - 8);
     previousStart = outputPosition;
     previousLength = stringBytes;
     outputPosition += stringBytes;
     oldCode = code;
   }
-  PluginFree(stringStart);
-  PluginFree(stringLength);
+  PluginFree(entries);
+  PluginFree(lengths);
   if (failed) return Fail(engine, output, outputLength);
   engine.outputPosition = outputPosition;
   FinishOutput(engine, output, outputLength);
