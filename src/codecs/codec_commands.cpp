@@ -142,13 +142,16 @@ void LQM_LZWCodec(const PluginParameters& params) {
   }
   unsigned char* output = nullptr;
   int64_t outputLength = 0;
-  if (RunLzwCodec(request, input, length, &output, &outputLength) && output != nullptr && outputLength > 0) {
+  const bool done = RunLzwCodec(request, input, length, &output, &outputLength);
+  // The input copy goes before the host copies the result, so the two are
+  // never held at once (the command's peak memory).
+  PluginFree(input);
+  if (done && output != nullptr && outputLength > 0) {
     HostReturnBlob(params, output, outputLength);
   } else {
     ReturnEmptyBlob(params);
   }
   PluginFree(output);
-  PluginFree(input);
 }
 
 void LQM_ComputeCRC(const PluginParameters& params) {

@@ -5,8 +5,10 @@
 //   - BitwiseCrc: the definition, eight shift steps per byte;
 //   - TableCrc: one lookup per byte in a 256-entry table of the polynomial,
 //     MSB first, input bytes reflected through a byte table when asked;
-//   - ReflectedSlicedCrc32: CRC-32 with reflected input, eight bytes per step
-//     ("slicing-by-8", Kounavis and Berry, 2005) over the reflected form of
+//   - ReflectedSlicedCrc32: CRC-32 with reflected input, sixteen bytes per
+//     step ("slicing-by-8" of Kounavis and Berry, 2005, widened to 16: the
+//     16 table lookups of a step are independent, so they overlap; on the
+//     benchmark machine 16 ran about twice as fast as 8) over the reflected form of
 //     the same table. The register is kept reflected, so reflecting the result
 //     is free and the data bytes need no reflection.
 // The tables of the three catalogue polynomials are computed at compile time;
@@ -76,13 +78,14 @@ constexpr uint32_t kCrc32Polynomial = 0x04C11DB7u;
 
 // Slice k maps a byte to the reflected register change it causes when k more
 // bytes follow it; slice 0 is the classic reflected (LSB-first) table.
-using Crc32Slices = std::array<std::array<uint32_t, 256>, 8>;
+constexpr int kCrc32SliceCount = 16;
+using Crc32Slices = std::array<std::array<uint32_t, 256>, kCrc32SliceCount>;
 constexpr Crc32Slices BuildCrc32Slices() {
   Crc32Slices slices{};
   for (uint32_t index = 0; index < 256; ++index) {
     slices[0][index] = ReflectBits(kCrc32Table[ReflectBits(index, 8)], 32);
   }
-  for (int slice = 1; slice < 8; ++slice) {
+  for (int slice = 1; slice < kCrc32SliceCount; ++slice) {
     for (uint32_t index = 0; index < 256; ++index) {
       const uint32_t previous = slices[slice - 1][index];
       slices[slice][index] = (previous >> 8) ^ slices[0][previous & 0xFF];
@@ -92,20 +95,32 @@ constexpr Crc32Slices BuildCrc32Slices() {
 }
 constexpr Crc32Slices kCrc32Slices = BuildCrc32Slices();
 
+constexpr uint32_t LittleEndianWord(const unsigned char* bytes) {
+  return uint32_t{bytes[0]} | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) | (uint32_t{bytes[3]} << 24);
+}
+
+// The register change of four bytes (as one little-endian word) of which
+// the first is worth slice `slice` and the last slice `slice - 3`.
+constexpr uint32_t SliceWord(uint32_t word, int slice) {
+  return kCrc32Slices[slice][word & 0xFF] ^ kCrc32Slices[slice - 1][(word >> 8) & 0xFF] ^
+         kCrc32Slices[slice - 2][(word >> 16) & 0xFF] ^ kCrc32Slices[slice - 3][word >> 24];
+}
+
 constexpr uint32_t ReflectedSlicedCrc32(const unsigned char* data, int64_t length, uint32_t initial,
                                         uint32_t finalXor, bool reflectResult) {
   uint32_t reg = ReflectBits(initial, 32);
-  while (length >= 8) {
-    const uint32_t low = reg ^ (uint32_t{data[0]} | (uint32_t{data[1]} << 8) | (uint32_t{data[2]} << 16) |
-                                (uint32_t{data[3]} << 24));
-    const uint32_t high =
-        uint32_t{data[4]} | (uint32_t{data[5]} << 8) | (uint32_t{data[6]} << 16) | (uint32_t{data[7]} << 24);
-    reg = kCrc32Slices[7][low & 0xFF] ^ kCrc32Slices[6][(low >> 8) & 0xFF] ^
-          kCrc32Slices[5][(low >> 16) & 0xFF] ^ kCrc32Slices[4][low >> 24] ^ kCrc32Slices[3][high & 0xFF] ^
-          kCrc32Slices[2][(high >> 8) & 0xFF] ^ kCrc32Slices[1][(high >> 16) & 0xFF] ^
-          kCrc32Slices[0][high >> 24];
-    data += 8;
-    length -= 8;
+  while (length >= 16) {
+    // Byte k of the step (k = 0..15) is worth slice 15 - k; the register
+    // enters through the first word only, so the other twelve lookups do
+    // not wait for it.
+    const uint32_t word0 = reg ^ LittleEndianWord(data);
+    const uint32_t word1 = LittleEndianWord(data + 4);
+    const uint32_t word2 = LittleEndianWord(data + 8);
+    const uint32_t word3 = LittleEndianWord(data + 12);
+    const uint32_t change = SliceWord(word1, 11) ^ SliceWord(word2, 7) ^ SliceWord(word3, 3);
+    reg = change ^ SliceWord(word0, 15);
+    data += 16;
+    length -= 16;
   }
   for (; length > 0; --length, ++data) reg = kCrc32Slices[0][(reg ^ *data) & 0xFF] ^ (reg >> 8);
   // The register is held reflected: reflecting the result means taking it as is.
@@ -169,6 +184,16 @@ static_assert(TableCrc<uint16_t>(kCheckInput, 9, 0, 16, kArcTable, 0, true, true
 static_assert(TableCrc<uint32_t>(kCheckInput, 9, 0xFFFFFFFFu, 32, kCrc32Table, 0xFFFFFFFFu, true, true) ==
               0xCBF43926u);
 static_assert(ReflectedSlicedCrc32(kCheckInput, 9, 0xFFFFFFFFu, 0xFFFFFFFFu, true) == 0xCBF43926u);
+// The check string is shorter than one sliced step: a longer input checks
+// the 16-byte steps against the byte table as well.
+constexpr std::array<unsigned char, 41> BuildSliceCheckInput() {
+  std::array<unsigned char, 41> bytes{};
+  for (int index = 0; index < 41; ++index) bytes[index] = static_cast<unsigned char>(index * 97 + 13);
+  return bytes;
+}
+constexpr std::array<unsigned char, 41> kSliceCheckInput = BuildSliceCheckInput();
+static_assert(ReflectedSlicedCrc32(kSliceCheckInput.data(), 41, 0xFFFFFFFFu, 0xFFFFFFFFu, true) ==
+              TableCrc<uint32_t>(kSliceCheckInput.data(), 41, 0xFFFFFFFFu, 32, kCrc32Table, 0xFFFFFFFFu, true, true));
 static_assert(kCcittTable[1] == 0x1021 && kCcittTable[255] == 0x1EF0);
 static_assert(kCrc32Table[1] == 0x04C11DB7u && kCrc32Table[255] == 0xB1F740B4u);
 static_assert(kCrc32Slices[0][1] == 0x77073096u, "slice 0 is the reflected (0xEDB88320) table");
