@@ -1,7 +1,8 @@
 // The built plugin library inside the development host (PluginTest): the
 // fixture's own contract, and the parts of the seam every command crosses:
-// initialisation, the numeric, text and BLOB result slots, a result left
-// unset, and array parameters coming back with their element 0.
+// initialisation, the numeric, text and BLOB result slots, BLOB arguments
+// moved into the call instead of copied, a result left unset, and array
+// parameters coming back with their element 0.
 #include "support/host_fixture.h"
 
 namespace {
@@ -44,6 +45,35 @@ TEST_F(PluginInHost, ArgumentsComeBackWithElementZero) {
                              Variable(Longint(3))};
   lqm::host::CallOutcome outcome = Call(22, args);
   EXPECT_EQ(outcome.args, args);
+}
+
+// Host::Call with arguments by value moves each BLOB into its parameter's
+// handle and the handles' bytes back into the outcome: the answer, the
+// arguments after the call and the live counts must be those of the copying
+// call, and the moved-from arguments are left empty.
+TEST_F(PluginInHost, MovedBlobArgumentsGiveTheCopyingCallsOutcome) {
+  const std::string text(5000, 'q');
+  const struct {
+    const char* label;
+    int32_t routine;
+    std::vector<Value> args;
+  } cases[] = {
+      {"CRC", 46, {Blob("123456789"), Integer(2), Integer(1)}},
+      {"encode", 25, {Blob(text)}},
+      {"decode", 26, {Blob("SGVs\r\nbG8s\r\nIDRE")}},
+      {"LZW", 45, {Integer(1), Blob(text), Integer(3), Integer(3), Integer(0), Integer(0), Longint(8), Longint(12)}},
+      {"empty BLOB", 25, {Blob("")}},
+  };
+  for (const auto& c : cases) {
+    const lqm::host::CallOutcome copied = Call(c.routine, c.args);
+    std::vector<Value> moved = c.args;
+    const lqm::host::CallOutcome outcome = host().Call(c.routine, std::move(moved));
+    ASSERT_TRUE(outcome.ok()) << c.label << ": " << outcome.error;
+    EXPECT_EQ(outcome.result, copied.result) << c.label;
+    EXPECT_EQ(outcome.args, copied.args) << c.label;
+    for (const Value& value : moved) EXPECT_TRUE(value.blob.empty()) << c.label;
+    EXPECT_TRUE(NoLiveObjects()) << c.label;
+  }
 }
 
 TEST_F(PluginInHost, TooManyArgumentsAreRefused) {

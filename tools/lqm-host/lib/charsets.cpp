@@ -176,6 +176,26 @@ int64_t ConvertCharset(const void* src, size_t srcBytes, int64_t srcSet, void* d
   const bool copyUnits = srcSet == 2 && dstSet == 2;
   size_t read = 0, written = 0;
   while (read < srcBytes) {
+    // A run of ASCII is the same characters in every supported set (Mac OS
+    // Roman's low half included), one unit for one unit: copied without the
+    // decode and encode below, which give exactly this for it. UTF-16 to
+    // UTF-16 keeps the general loop (odd lengths, lone surrogates).
+    if (srcSet == 2 && dstSet != 2) {
+      while (read + 2 <= srcBytes && written < dstCapacity && in[read] < 0x80 && in[read + 1] == 0) {
+        out[written++] = in[read];
+        read += 2;
+      }
+    } else if (srcSet != 2 && dstSet == 2) {
+      while (read < srcBytes && written + 2 <= dstCapacity && in[read] < 0x80) {
+        out[written] = in[read];
+        out[written + 1] = 0;
+        written += 2;
+        ++read;
+      }
+    } else if (srcSet != 2) {
+      while (read < srcBytes && written < dstCapacity && in[read] < 0x80) out[written++] = in[read++];
+    }
+    if (read >= srcBytes) break;
     size_t taken = 0;
     char32_t c;
     switch (srcSet) {

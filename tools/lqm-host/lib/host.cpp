@@ -8,6 +8,7 @@
 //   Paths of the emulated platform, the executable's own path
 #include "host.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 
@@ -129,12 +130,13 @@ class CallFrame {
       if (memory_.SerialOf(object) == serial) memory_.Release(object);
   }
 
-  bool Build(const std::vector<Value>& args, std::string& error);
+  // `movable`: the same arguments, whose BLOB bytes may be moved (or null).
+  bool Build(const std::vector<Value>& args, std::vector<Value>* movable, std::string& error);
   void Run(int32_t routine);
   CallOutcome Collect();
 
  private:
-  bool Store(ParameterSlot& slot, const Value* value, std::string& error);
+  bool Store(ParameterSlot& slot, const Value* value, Value* movable, std::string& error);
   void Remember(const void* object) {
     if (object) made_.emplace_back(object, memory_.SerialOf(object));
   }
@@ -143,8 +145,9 @@ class CallFrame {
     CollectObjects(memory_, record, objects);
     for (const void* object : objects) Remember(object);
   }
-  bool ReadSlot(const ParameterSlot& slot, Value& out, std::string& error) const;
+  bool ReadSlot(const ParameterSlot& slot, Value& out, std::string& error);
   bool ReadResult(std::optional<Value>& out, std::string& error);
+  bool TakeBlob(char** handle, Value& out);
   void CollectReachable(std::vector<const void*>& out) const;
 
   Host& host_;
@@ -160,9 +163,12 @@ class CallFrame {
   char** blobSentinel_ = nullptr;
   void* resultSlot_ = nullptr;  // what `result` points at
   std::vector<std::pair<const void*, uint64_t>> made_;
+  // What the parameters and the result reach after the call (Collect): the
+  // objects the host releases once it has read them.
+  std::vector<const void*> reachable_;
 };
 
-bool CallFrame::Store(ParameterSlot& slot, const Value* given, std::string& error) {
+bool CallFrame::Store(ParameterSlot& slot, const Value* given, Value* movable, std::string& error) {
   const Value* value = given ? &given->Held() : nullptr;
   ValueKind kind = value ? value->kind : ValueKind::kUndefined;
   auto expect = [&](const char* what) {
@@ -201,7 +207,12 @@ bool CallFrame::Store(ParameterSlot& slot, const Value* given, std::string& erro
       int16_t code = 0;
       const std::vector<uint8_t> none;
       const std::vector<uint8_t>& bytes = value ? value->blob : none;
-      slot.handle = memory_.NewHandleFrom(bytes.data(), int64_t(bytes.size()), Owner::kHost, &code);
+      if (movable && value)
+        slot.handle = memory_.NewHandleAdopting(movable->kind == ValueKind::kVariable ? movable->inner[0].blob
+                                                                                      : movable->blob,
+                                                Owner::kHost, &code);
+      else
+        slot.handle = memory_.NewHandleFrom(bytes.data(), int64_t(bytes.size()), Owner::kHost, &code);
       if (!slot.handle) return error = "out of memory", false;
       Remember(slot.handle);
       return true;
@@ -214,7 +225,7 @@ bool CallFrame::Store(ParameterSlot& slot, const Value* given, std::string& erro
   }
 }
 
-bool CallFrame::Build(const std::vector<Value>& args, std::string& error) {
+bool CallFrame::Build(const std::vector<Value>& args, std::vector<Value>* movable, std::string& error) {
   size_t declared = row_ ? row_->parameters.size() : 0;
   if (row_ && args.size() > declared) {
     error = std::string(row_->name) + " takes " + std::to_string(declared) + " arguments, not " +
@@ -223,12 +234,15 @@ bool CallFrame::Build(const std::vector<Value>& args, std::string& error) {
   }
   // Omitted trailing parameters still get storage holding empty values.
   size_t count = row_ ? declared : args.size();
+  pointers_.reserve(count);
+  made_.reserve(count + 1);
   for (size_t i = 0; i < count; ++i) {
     ParameterSlot& slot = slots_.emplace_back();
     const Value* value = i < args.size() ? &args[i] : nullptr;
     slot.letter = row_ ? row_->parameters[i] : LetterOfValue(*value);
     slot.wrapped = value && value->kind == ValueKind::kVariable;
-    if (!Store(slot, value, error)) {
+    Value* movableValue = movable && i < args.size() ? &(*movable)[i] : nullptr;
+    if (!Store(slot, value, movableValue, error)) {
       error = "argument " + std::to_string(i + 1) + ": " + error;
       return false;
     }
@@ -267,7 +281,21 @@ void CallFrame::Run(int32_t routine) {
   host_.library_.entry()(routine, parameters, &host_.dataSlot_, resultSlot_);
 }
 
-bool CallFrame::ReadSlot(const ParameterSlot& slot, Value& out, std::string& error) const {
+// A BLOB handle that Collect is about to release, reached once only, has its
+// bytes moved into the Value instead of copied and is released here. A handle
+// reached twice (the same BLOB as a parameter and the result) or a named
+// variable's pinned content is copied as before.
+bool CallFrame::TakeBlob(char** handle, Value& out) {
+  auto found = std::find(reachable_.begin(), reachable_.end(), handle);
+  if (!handle || found == reachable_.end() || std::count(found, reachable_.end(), handle) != 1) return false;
+  std::vector<uint8_t> bytes;
+  if (!memory_.TakeHandleBytes(handle, bytes)) return false;
+  reachable_.erase(found);
+  out = Value::Blob(std::move(bytes));
+  return true;
+}
+
+bool CallFrame::ReadSlot(const ParameterSlot& slot, Value& out, std::string& error) {
   switch (slot.letter) {
     case 'L': out = Value::Longint(slot.longint); return true;
     case 'H': out = Value::Time(slot.longint); return true;
@@ -277,6 +305,7 @@ bool CallFrame::ReadSlot(const ParameterSlot& slot, Value& out, std::string& err
       out = Value::Text(u"");
       return ReadText(memory_, slot.text, out.text, error);
     case 'O': {
+      if (TakeBlob(slot.handle, out)) return true;
       abi::VariableRecord record;
       std::memset(&record, 0, sizeof record);
       record.kind = abi::kKindBlob;
@@ -305,6 +334,11 @@ bool CallFrame::ReadResult(std::optional<Value>& out, std::string& error) {
     case 'O': {
       char** handle = reinterpret_cast<char**>(numericResult_);
       if (handle == blobSentinel_) return true;
+      Value taken;
+      if (TakeBlob(handle, taken)) {
+        out = std::move(taken);
+        return true;
+      }
       abi::VariableRecord record;
       std::memset(&record, 0, sizeof record);
       record.kind = abi::kKindBlob;
@@ -357,6 +391,8 @@ void CallFrame::CollectReachable(std::vector<const void*>& out) const {
 CallOutcome CallFrame::Collect() {
   CallOutcome outcome;
   std::string error;
+  CollectReachable(reachable_);
+  outcome.args.reserve(slots_.size());
   for (size_t i = 0; i < slots_.size(); ++i) {
     Value value;
     if (!ReadSlot(slots_[i], value, error)) {
@@ -367,10 +403,9 @@ CallOutcome CallFrame::Collect() {
   }
   if (outcome.ok() && !ReadResult(outcome.result, error)) outcome.error = "result: " + error;
   // Whatever the parameters and the result hold now has been handed back to
-  // the host: release it (a named variable's pinned content stays).
-  std::vector<const void*> reachable;
-  CollectReachable(reachable);
-  for (const void* object : reachable) {
+  // the host: release it (a named variable's pinned content stays). The
+  // BLOBs moved into the outcome are released already.
+  for (const void* object : reachable_) {
     Owner owner;
     if (memory_.OwnerOf(object, &owner) && owner != Owner::kPinned) memory_.Release(object);
   }
@@ -387,7 +422,20 @@ CallOutcome Host::Call(int32_t routine, const std::vector<Value>& args) {
   // the values given.
   const CommandInfo* row = routine > 0 ? FindCommand(routine) : nullptr;
   CallFrame frame(*this, row);
-  if (!frame.Build(args, outcome.error)) return outcome;
+  if (!frame.Build(args, nullptr, outcome.error)) return outcome;
+  frame.Run(routine);
+  return frame.Collect();
+}
+
+CallOutcome Host::Call(int32_t routine, std::vector<Value>&& args) {
+  CallOutcome outcome;
+  if (!library_.IsLoaded()) {
+    outcome.error = "no plugin loaded";
+    return outcome;
+  }
+  const CommandInfo* row = routine > 0 ? FindCommand(routine) : nullptr;
+  CallFrame frame(*this, row);
+  if (!frame.Build(args, &args, outcome.error)) return outcome;
   frame.Run(routine);
   return frame.Collect();
 }

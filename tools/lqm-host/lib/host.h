@@ -150,6 +150,12 @@ class Host {
   // Runs routine `routine` (or the command named `name`, any case) with the
   // given arguments, stored as 4D stores each declared parameter kind.
   CallOutcome Call(int32_t routine, const std::vector<Value>& args);
+  // The same, but each BLOB argument's bytes move into its parameter's
+  // handle instead of being copied (the BLOBs of `args` are left empty); the
+  // outcome's `args` hold them again after the call, so a caller repeating
+  // a call on large BLOBs passes them along without copying (4D's own BLOBs
+  // are handles already; the copy is this host's, not the interface's).
+  CallOutcome Call(int32_t routine, std::vector<Value>&& args);
   CallOutcome Call(std::string_view name, const std::vector<Value>& args);
 
   // Process variables, or interprocess ones when the name starts with "<>".

@@ -16,17 +16,29 @@ constexpr int16_t kNotOwned = -117;
 // No handle may exceed what 4D's int32 BLOB sizes can describe.
 constexpr int64_t kMaxHandleSize = std::numeric_limits<int32_t>::max();
 
-char* AllocateData(size_t size) {
-  // One byte at least, so that a 0-byte handle still has a distinct block.
-  return static_cast<char*>(std::malloc(size == 0 ? 1 : size));
+// A data block of `size` bytes, the first `copied` taken from `bytes` and
+// the rest filled with kFillByte, each byte written once; false when memory
+// runs out. The capacity is one byte at least, so that a 0-byte handle still
+// has a distinct block.
+bool AllocateData(std::vector<uint8_t>& out, size_t size, const void* bytes, size_t copied) {
+  try {
+    std::vector<uint8_t> block;
+    block.reserve(size == 0 ? 1 : size);
+    const uint8_t* from = static_cast<const uint8_t*>(bytes);
+    if (copied) block.assign(from, from + copied);
+    block.resize(size, HostMemory::kFillByte);
+    out.swap(block);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
+
+char* DataOf(std::vector<uint8_t>& bytes) { return reinterpret_cast<char*>(bytes.data()); }
 }  // namespace
 
 HostMemory::~HostMemory() {
-  for (auto& [handle, entry] : handles_) {
-    std::free(entry.data);
-    delete handle;
-  }
+  for (auto& [handle, entry] : handles_) delete handle;
   for (auto& [units, entry] : texts_) delete[] units;
 }
 
@@ -34,21 +46,28 @@ HostMemory::~HostMemory() {
 // Handles
 // ---------------------------------------------------------------------------
 
-char** HostMemory::NewHandle(int64_t size, Owner owner, int16_t* error) {
+namespace {
+// NewHandle and NewHandleFrom: a handle of `size` bytes starting with a copy
+// of `copied` bytes.
+char** MakeHandle(int64_t size, const void* bytes, size_t copied, std::vector<uint8_t>& block,
+                  int16_t* error) {
   if (size < 0 || size > kMaxHandleSize) {
     *error = size < 0 ? kBadParameter : kNoMemory;
     return nullptr;
   }
-  char* data = AllocateData(size_t(size));
-  char** handle = data ? new (std::nothrow) char*(data) : nullptr;
-  if (!handle) {
-    std::free(data);
-    *error = kNoMemory;
-    return nullptr;
-  }
-  std::memset(data, kFillByte, size_t(size));
+  char** handle = AllocateData(block, size_t(size), bytes, copied) ? new (std::nothrow) char*(DataOf(block))
+                                                                    : nullptr;
+  if (!handle) *error = kNoMemory;
+  return handle;
+}
+}  // namespace
+
+char** HostMemory::NewHandle(int64_t size, Owner owner, int16_t* error) {
+  std::vector<uint8_t> block;
+  char** handle = MakeHandle(size, nullptr, 0, block, error);
+  if (!handle) return nullptr;
   std::lock_guard<std::mutex> lock(mutex_);
-  handles_[handle] = HandleEntry{data, size_t(size), false, owner, nextSerial_++};
+  handles_[handle] = HandleEntry{std::move(block), false, owner, nextSerial_++};
   return handle;
 }
 
@@ -57,8 +76,33 @@ char** HostMemory::NewHandleFrom(const void* bytes, int64_t length, Owner owner,
     *error = kBadParameter;
     return nullptr;
   }
-  char** handle = NewHandle(length, owner, error);
-  if (handle && length > 0) std::memcpy(*handle, bytes, size_t(length));
+  std::vector<uint8_t> block;
+  char** handle = MakeHandle(length, bytes, length > 0 ? size_t(length) : 0, block, error);
+  if (!handle) return nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  handles_[handle] = HandleEntry{std::move(block), false, owner, nextSerial_++};
+  return handle;
+}
+
+char** HostMemory::NewHandleAdopting(std::vector<uint8_t>& bytes, Owner owner, int16_t* error) {
+  if (bytes.size() > size_t(kMaxHandleSize)) {
+    *error = kNoMemory;
+    return nullptr;
+  }
+  try {
+    if (bytes.capacity() == 0) bytes.reserve(1);
+  } catch (const std::bad_alloc&) {
+    *error = kNoMemory;
+    return nullptr;
+  }
+  char** handle = new (std::nothrow) char*(DataOf(bytes));
+  if (!handle) {
+    *error = kNoMemory;
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  handles_[handle] = HandleEntry{std::move(bytes), false, owner, nextSerial_++};
+  bytes.clear();
   return handle;
 }
 
@@ -67,7 +111,6 @@ int16_t HostMemory::DisposeHandleLocked(char** handle, bool force) {
   auto it = handles_.find(handle);
   if (it == handles_.end()) return kUnknownBlock;
   if (!force && it->second.owner == Owner::kPinned) return kNotOwned;
-  std::free(it->second.data);
   delete handle;
   handles_.erase(it);
   return 0;
@@ -86,15 +129,11 @@ int16_t HostMemory::ResizeHandle(char** handle, int64_t size) {
   auto it = handles_.find(handle);
   if (it == handles_.end()) return kUnknownBlock;
   HandleEntry& entry = it->second;
-  char* data = AllocateData(size_t(size));
-  if (!data) return kNoMemory;
-  size_t kept = entry.size < size_t(size) ? entry.size : size_t(size);
-  std::memcpy(data, entry.data, kept);
-  std::memset(data + kept, kFillByte, size_t(size) - kept);
-  std::free(entry.data);
-  entry.data = data;
-  entry.size = size_t(size);
-  *handle = data;
+  std::vector<uint8_t> block;
+  size_t kept = entry.bytes.size() < size_t(size) ? entry.bytes.size() : size_t(size);
+  if (!AllocateData(block, size_t(size), entry.bytes.data(), kept)) return kNoMemory;
+  entry.bytes.swap(block);
+  *handle = DataOf(entry.bytes);
   return 0;
 }
 
@@ -103,7 +142,7 @@ int16_t HostMemory::HandleSize(char** handle, int64_t* size) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = handles_.find(handle);
   if (it == handles_.end()) return kUnknownBlock;
-  *size = int64_t(it->second.size);
+  *size = int64_t(it->second.bytes.size());
   return 0;
 }
 
@@ -113,7 +152,7 @@ int16_t HostMemory::LockHandle(char** handle, void** data) {
   auto it = handles_.find(handle);
   if (it == handles_.end()) return kUnknownBlock;
   it->second.locked = true;
-  *data = it->second.data;
+  *data = DataOf(it->second.bytes);
   return 0;
 }
 
@@ -147,6 +186,16 @@ int16_t HostMemory::SetHandleState(char** handle, int64_t state) {
 bool HostMemory::IsHandle(char** handle) const {
   std::lock_guard<std::mutex> lock(mutex_);
   return handles_.count(handle) != 0;
+}
+
+bool HostMemory::TakeHandleBytes(char** handle, std::vector<uint8_t>& out) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = handles_.find(handle);
+  if (it == handles_.end() || it->second.owner == Owner::kPinned) return false;
+  out = std::move(it->second.bytes);
+  delete handle;
+  handles_.erase(it);
+  return true;
 }
 
 // ---------------------------------------------------------------------------
