@@ -46,6 +46,8 @@ constexpr std::array<unsigned char, 256> BuildDecodeTable() {
   return table;
 }
 constexpr std::array<unsigned char, 256> kDecodeTable = BuildDecodeTable();
+static_assert(kDecodeTable['\r'] == kSkip && kDecodeTable['\n'] == kSkip,
+              "the vector kernel skips line breaks between groups, as these rules do");
 static_assert(kDecodeTable['A'] == 0 && kDecodeTable['/'] == 63 && kDecodeTable['-'] == kSkip,
               "the URL-safe characters are skipped, not mapped");
 
@@ -114,9 +116,9 @@ int64_t Base64DecodeInto(const unsigned char* input, int64_t n, unsigned char* o
   int64_t position = 0;
   while (position < n) {
     if (vector) {
-      const int64_t taken = Base64DecodeCleanAvx2(in + position, n - position, work + used);
-      position += taken;
-      used += taken / 4 * 3;
+      int64_t written = 0;
+      position += Base64DecodeCleanAvx2(in + position, n - position, work + used, &written);
+      used += written;
     }
     // The scalar rules, at least up to the byte that stopped the kernel and
     // then on to the next point where no group is open.

@@ -156,37 +156,110 @@ LQM_TARGET_AVX2 int64_t Base64EncodeAvx2(const unsigned char* input, int64_t len
   return done;
 }
 
-LQM_TARGET_AVX2 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output) {
-  const __m256i nibble = _mm256_set1_epi8(0x0F);
-  const __m256i classByHigh = BroadcastTable(kValidity.byHigh);
-  const __m256i invalidByLow = BroadcastTable(kValidity.byLow);
-  const __m256i offsets = BroadcastTable(kDecodeOffsets);
+namespace {
+
+// The decoder's constant vectors, built once per call.
+struct DecodeConstants {
+  __m256i nibble, classByHigh, invalidByLow, offsets, pack, join;
+};
+
+// One step: decodes the 32 characters at `at` and stores 24 bytes at `out`
+// (bytes past the first character outside the alphabet are meaningless).
+// Returns the mask of characters outside the alphabet (bit i: character i).
+// Always inlined, so that no vector value crosses a call.
+LQM_TARGET_AVX2 inline __attribute__((always_inline)) uint32_t DecodeStep(const DecodeConstants& k,
+                                                                         const unsigned char* at,
+                                                                         unsigned char* out) {
+  const __m256i characters = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i high = _mm256_and_si256(_mm256_srli_epi32(characters, 4), k.nibble);
+  const __m256i low = _mm256_and_si256(characters, k.nibble);
+  const __m256i invalid =
+      _mm256_and_si256(_mm256_shuffle_epi8(k.classByHigh, high), _mm256_shuffle_epi8(k.invalidByLow, low));
+  const uint32_t outside =
+      ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(invalid, _mm256_setzero_si256())));
+  const __m256i slot = _mm256_add_epi8(high, _mm256_cmpeq_epi8(characters, _mm256_set1_epi8('/')));
+  const __m256i values = _mm256_add_epi8(characters, _mm256_shuffle_epi8(k.offsets, slot));
+  // a*64 + b in each 16-bit pair, then ab*4096 + cd in each 32-bit word.
+  const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
+  const __m256i groups = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
+  const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, k.pack), k.join);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(bytes, 1));
+  return outside;
+}
+
+bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+LQM_TARGET_AVX2 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output,
+                                               int64_t* written) {
+  DecodeConstants k;
+  k.nibble = _mm256_set1_epi8(0x0F);
+  k.classByHigh = BroadcastTable(kValidity.byHigh);
+  k.invalidByLow = BroadcastTable(kValidity.byLow);
+  k.offsets = BroadcastTable(kDecodeOffsets);
   // The three bytes of each 24-bit value, most significant first, packed to
   // the front of each 128-bit half; then the two halves' 12 bytes joined.
-  const __m256i pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,
-                                        2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-  const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+  k.pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,
+                            2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  k.join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
   int64_t done = 0;
-  for (; length - done >= 32; done += 32, output += 24) {
-    const __m256i characters = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(input + done));
-    const __m256i high = _mm256_and_si256(_mm256_srli_epi32(characters, 4), nibble);
-    const __m256i low = _mm256_and_si256(characters, nibble);
-    if (!_mm256_testz_si256(_mm256_shuffle_epi8(classByHigh, high), _mm256_shuffle_epi8(invalidByLow, low))) break;
-    const __m256i slot = _mm256_add_epi8(high, _mm256_cmpeq_epi8(characters, _mm256_set1_epi8('/')));
-    const __m256i values = _mm256_add_epi8(characters, _mm256_shuffle_epi8(offsets, slot));
-    // a*64 + b in each 16-bit pair, then ab*4096 + cd in each 32-bit word.
-    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
-    const __m256i groups = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
-    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, pack), join);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(output), _mm256_castsi256_si128(bytes));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(output + 16), _mm256_extracti128_si256(bytes, 1));
+  unsigned char* const start = output;
+  int64_t lineStart = -1;  // where the current line began, after a break run
+  while (length - done >= 32) {
+    const uint32_t outside = DecodeStep(k, input + done, output);
+    if (outside == 0) {
+      done += 32;
+      output += 24;
+      continue;
+    }
+    // The whole groups before the first character outside the alphabet; the
+    // bytes stored after them are overwritten by what follows.
+    const int clean = __builtin_ctz(outside);
+    output += clean / 4 * 3;
+    done += clean / 4 * 4;
+    if (clean % 4 != 0) break;
+    const int64_t breakStart = done;
+    while (done < length && IsLineBreak(input[done])) ++done;
+    if (done == breakStart) break;  // "=" or another character: the scalar rules decide
+    const int64_t lineLength = lineStart >= 0 ? breakStart - lineStart : -1;
+    const int64_t breakLength = done - breakStart;
+    lineStart = done;
+    if (lineLength <= 0 || lineLength % 4 != 0 || breakLength > 2) continue;
+    // Lines of one length with one kind of break (MIME's 76 and CR LF):
+    // expect the next break where the last one was, so that the next
+    // step's address never waits for this step's mask. A line that does
+    // not match leaves this loop before anything of it is counted.
+    const unsigned char first = input[breakStart];
+    const unsigned char second = input[breakStart + breakLength - 1];
+    while (length - done >= lineLength + breakLength + 32 && input[done + lineLength] == first &&
+           input[done + lineLength + breakLength - 1] == second && !IsLineBreak(input[done + lineLength + breakLength])) {
+      unsigned char* out = output;
+      int64_t at = 0;
+      uint32_t outsideLine = 0;
+      for (; at + 32 <= lineLength; at += 32, out += 24) outsideLine |= DecodeStep(k, input + done + at, out);
+      if (at < lineLength) {
+        const int rest = static_cast<int>(lineLength - at);
+        outsideLine |= DecodeStep(k, input + done + at, out) & ((uint32_t{1} << rest) - 1);
+        out += rest / 4 * 3;
+      }
+      if (outsideLine != 0) break;
+      output = out;
+      done += lineLength + breakLength;
+      lineStart = done;
+    }
   }
+  *written = output - start;
   return done;
 }
 
 #else
 
 int64_t Base64EncodeAvx2(const unsigned char*, int64_t, unsigned char*) { return 0; }
-int64_t Base64DecodeCleanAvx2(const unsigned char*, int64_t, unsigned char*) { return 0; }
+int64_t Base64DecodeCleanAvx2(const unsigned char*, int64_t, unsigned char*, int64_t* written) {
+  *written = 0;
+  return 0;
+}
 
 #endif

@@ -2,9 +2,11 @@
 // the codecs folder; callers check CodecCpuLevelInUse() >= kCodecCpuAvx2.
 //
 // They only ever handle the easy part: whole groups of 3 bytes to encode, and
-// runs of 32 characters all inside the alphabet to decode (no "=", no line
-// breaks, nothing skipped). Everything else stays with the scalar code, which
-// is therefore the one place the lenient decoding rules live.
+// to decode, whole groups of 4 alphabet characters and the CR/LF line breaks
+// that stand between groups (no "=", nothing else skipped). Everything else
+// stays with the scalar code, which is therefore the one place the lenient
+// decoding rules live; a CR or LF between groups is a character the scalar
+// rules skip without any other effect, so skipping it here changes nothing.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +17,15 @@
 int64_t Base64EncodeAvx2(const unsigned char* input, int64_t length, unsigned char* output);
 
 // Decodes 32 characters to 24 bytes per step while at least 32 characters
-// remain and all 32 are alphabet characters. Returns the characters
-// consumed, a multiple of 32; the output holds 3/4 as many bytes. Writes
-// nothing beyond those bytes.
-int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output);
+// remain. A step whose characters leave the alphabet decodes the whole
+// groups before the first such character; when that character starts a run
+// of CR and LF right after a whole group, the run is skipped and the steps
+// go on (lines of 64 or 76 characters stay here), otherwise the kernel
+// stops there. Must be entered where no group is open; returns the
+// characters consumed, ending where no group is open, and sets *written to
+// the bytes decoded. Each step stores 24 bytes at the output position even
+// when it decodes fewer, so `output` needs room for 3 bytes per 4 of the
+// `length` characters (what a clean text decodes to); the caller's bound of
+// 3 bytes per 4 characters read so far then still holds for the whole text.
+int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output,
+                              int64_t* written);

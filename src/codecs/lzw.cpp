@@ -142,7 +142,13 @@ void LzwRelease(LzwEngine& engine) {
   engine.stackTop = -1;
 }
 
-bool LzwSetUp(LzwEngine& engine, const LzwSettings& settings, bool forCompression) {
+namespace {
+
+// The code space of LzwSetUp and an empty dictionary's counts and width, as
+// LzwNewDictionary sets them, without the engine's tables: the compressor
+// keeps its own, and filling the entry tables for every call was most of the
+// cost of compressing a short input.
+void SetUpCodeSpace(LzwEngine& engine, const LzwSettings& settings) {
   LzwRelease(engine);
   for (int width = 0; width < 31; ++width) engine.widthLimits[width] = (int32_t{1} << width) - 1;
   engine.widthLimits[31] = 0x7FFFFFFF;
@@ -155,7 +161,16 @@ bool LzwSetUp(LzwEngine& engine, const LzwSettings& settings, bool forCompressio
   engine.endCode = settings.endOn ? engine.highestRoot + 2 : -1;
   engine.capacity = engine.maxCode - engine.highestRoot;
   engine.stackSize = engine.capacity + 10;
+  engine.codeWidth = engine.rootBits + 1;
+  engine.count = engine.endCode >= 0 ? 2 : engine.clearCode >= 0 ? 1 : 0;
+  engine.reservedCount = engine.count;
+  engine.frozen = false;
+}
 
+}  // namespace
+
+bool LzwSetUp(LzwEngine& engine, const LzwSettings& settings, bool forCompression) {
+  SetUpCodeSpace(engine, settings);
   const size_t entries = static_cast<size_t>(engine.capacity) + 1;
   engine.prefixes = static_cast<int32_t*>(PluginMalloc(entries * sizeof(int32_t)));
   engine.suffixes = static_cast<int16_t*>(PluginMalloc(entries * sizeof(int16_t)));
@@ -453,11 +468,20 @@ bool CompressWithIndex(LzwEngine& engine, const unsigned char* input, int64_t le
   const int32_t limit = engine.maxCode - 1;  // the last code a dictionary assigns
   const int32_t codeBits = engine.maxBits;
   const Slot codeMask = (Slot{1} << codeBits) - 1;
-  const int32_t slotBits = engine.maxBits + 1;
+  // Each code written adds at most one string, so an input of n bytes
+  // assigns at most n codes: a short input gets an index and per-code tables
+  // sized to that (still at most half full) instead of the whole code space.
+  // Where a string lands in the index changes nothing in the stream, only
+  // how fast it is found. The index keeps one bit above the roots, so that
+  // the hash's suffix shift stays positive.
+  const int64_t codesAssigned = length < engine.capacity ? length : engine.capacity;
+  int32_t slotBits = engine.rootBits + 1;
+  while (slotBits < engine.maxBits + 1 && (int64_t{1} << slotBits) < 2 * codesAssigned) ++slotBits;
   const uint32_t slotMask = (1u << slotBits) - 1;
   const int32_t hashShift = slotBits - engine.rootBits;
   const size_t slotCount = size_t{1} << slotBits;
-  const size_t codeCount = static_cast<size_t>(engine.maxCode) + 1;
+  const int64_t highestCode = static_cast<int64_t>(highestRoot) + engine.reservedCount + codesAssigned;
+  const size_t codeCount = static_cast<size_t>(highestCode < engine.maxCode ? highestCode : engine.maxCode) + 1;
 
   Slot* index = static_cast<Slot*>(PluginMalloc(slotCount * sizeof(Slot)));
   int64_t* stringStart = static_cast<int64_t*>(PluginMalloc(codeCount * sizeof(int64_t)));
@@ -729,7 +753,8 @@ int64_t MeasureExpansion(LzwEngine& engine, CodeReader reader, ExpandPosition at
 bool LzwCompress(const unsigned char* input, int64_t length, const LzwSettings& settings,
                  unsigned char** output, int64_t* outputLength) {
   LzwEngine engine{};
-  if (!LzwSetUp(engine, settings, false) || !StartOutput(engine, length / 2 + kOutputSlack)) {
+  SetUpCodeSpace(engine, settings);
+  if (!StartOutput(engine, length / 2 + kOutputSlack)) {
     return Fail(engine, output, outputLength);
   }
   if (length <= 0) {

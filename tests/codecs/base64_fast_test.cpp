@@ -2,7 +2,8 @@
 // machine has is forced in turn and must give the portable level's bytes for
 // every length 0..300 at 16 alignments, and for inputs built to stop and
 // restart the decoder's vector path (line breaks, "=" and junk at every
-// position of a 32-character block, bytes above 127).
+// position of a 32-character block, bytes above 127, runs of CR and LF
+// between groups, which the vector path skips itself).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -103,6 +104,42 @@ TEST_F(Base64Fast, DecodingWhereTheVectorPathMustStop) {
         text.push_back(clean[index]);
       }
       ExpectSameDecoding(text, "lines of " + std::to_string(lineLength));
+    }
+  }
+  // Lines of 76 with CR LF, where the vector path expects each break where
+  // the last one was: one odd byte at every position of the fourth and fifth
+  // lines (a break too early, a longer break, junk, padding), and one line
+  // four characters short.
+  Bytes lines;
+  for (size_t index = 0; index < clean.size(); ++index) {
+    if (index > 0 && index % 76 == 0) lines.insert(lines.end(), {'\r', '\n'});
+    lines.push_back(clean[index]);
+  }
+  const unsigned char lineIntruders[] = {'\r', '\n', '=', '-', 0x80};
+  for (unsigned char intruder : lineIntruders) {
+    for (size_t position = 3 * 78 - 2; position < 5 * 78 + 2; ++position) {
+      Bytes text = lines;
+      text.insert(text.begin() + static_cast<std::ptrdiff_t>(position), intruder);
+      ExpectSameDecoding(text, "lines with " + std::to_string(intruder) + " at " + std::to_string(position));
+    }
+  }
+  Bytes shortLine = lines;
+  shortLine.erase(shortLine.begin() + 4 * 78, shortLine.begin() + 4 * 78 + 4);
+  ExpectSameDecoding(shortLine, "one line four characters short");
+
+  // A run of line breaks after whole groups (the vector path skips it), then
+  // what may follow: more groups, padding, junk, a cut group, the end.
+  for (const std::string run : {"\r\n", "\n\n", "\r\r\n\n"}) {
+    for (const std::string tail : {"", "=", "-", "Zm9", "\r", "=\r\n", "Zm9v\r\n"}) {
+      for (size_t groups : {7u, 8u, 16u, 19u, 40u}) {
+        Bytes text(clean.begin(), clean.begin() + static_cast<std::ptrdiff_t>(groups * 4));
+        text.insert(text.end(), run.begin(), run.end());
+        text.insert(text.end(), tail.begin(), tail.end());
+        text.insert(text.end(), clean.begin() + static_cast<std::ptrdiff_t>(groups * 4), clean.end());
+        ExpectSameDecoding(text, "break run after " + std::to_string(groups) + " groups, then \"" + tail + "\"");
+        text.resize(groups * 4 + run.size() + tail.size());
+        ExpectSameDecoding(text, "text ending in a break run, " + std::to_string(groups) + " groups");
+      }
     }
   }
 }
