@@ -38,6 +38,19 @@ inline constexpr uint16_t kMacRomanHigh[128] = {
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,  // 0xF8
 };
 
+namespace detail {
+constexpr bool MacRomanIsBijective() {
+  for (int i = 0; i < 128; ++i) {
+    if (kMacRomanHigh[i] < 0x80) return false;
+    for (int j = i + 1; j < 128; ++j)
+      if (kMacRomanHigh[i] == kMacRomanHigh[j]) return false;
+  }
+  return true;
+}
+}  // namespace detail
+static_assert(detail::MacRomanIsBijective(),
+              "Mac OS Roman must map 256 bytes to 256 distinct characters");
+
 // Why a UTF-8 to Mac Roman conversion failed. byteOffset is where the
 // offending sequence starts in the UTF-8 input.
 struct MacRomanFailure {
