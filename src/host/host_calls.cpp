@@ -61,6 +61,18 @@ int64_t MeasureOrCopyBlob(HostHandle handle, void* buffer) {
   return tLastError == 0 ? call.block.param4 : 0;
 }
 
+// A new 4D handle holding a copy of the bytes. As 4D's library does: no
+// bytes, no call, and a null handle (an empty BLOB); null on failure too.
+HostHandle BlobFromBytes(const void* bytes, int64_t length) {
+  if (bytes == nullptr) return nullptr;
+  CallbackBlock call;
+  call.block.param1 = abi::kBlobFromBytes;
+  call.block.param3 = reinterpret_cast<int64_t>(bytes);
+  call.block.param4 = length;
+  Call(abi::kConvertString, call.block);
+  return tLastError == 0 ? static_cast<HostHandle>(call.block.handle) : nullptr;
+}
+
 void* ParameterSlot(const PluginParameters& params, int n) {
   if (params.parameters == nullptr || n < 1) return nullptr;
   return params.parameters[n - 1];
@@ -223,16 +235,7 @@ void HostReturnText(const PluginParameters& params, const char16_t* utf16) {
 
 void HostReturnBlob(const PluginParameters& params, const void* bytes, int64_t length) {
   if (params.result == nullptr) return;
-  HostHandle handle = nullptr;
-  if (bytes != nullptr) {
-    CallbackBlock call;
-    call.block.param1 = abi::kBlobFromBytes;
-    call.block.param3 = reinterpret_cast<int64_t>(bytes);
-    call.block.param4 = length;
-    Call(abi::kConvertString, call.block);
-    if (tLastError == 0) handle = static_cast<HostHandle>(call.block.handle);
-  }
-  StoreUnaligned<HostHandle>(params.result, handle);
+  StoreUnaligned<HostHandle>(params.result, BlobFromBytes(bytes, length));
 }
 
 // ---------------------------------------------------------------------------
@@ -318,16 +321,7 @@ void HostSetTextVariable(HostVariable& variable, HostText text) {
 }
 
 void HostSetBlobVariable(HostVariable& variable, const void* bytes, int64_t length) {
-  // As 4D's library does: no bytes, no call, and a null handle (an empty BLOB).
-  HostHandle handle = nullptr;
-  if (bytes != nullptr) {
-    CallbackBlock call;
-    call.block.param1 = abi::kBlobFromBytes;
-    call.block.param3 = reinterpret_cast<int64_t>(bytes);
-    call.block.param4 = length;
-    Call(abi::kConvertString, call.block);
-    if (tLastError == 0) handle = static_cast<HostHandle>(call.block.handle);
-  }
+  const HostHandle handle = BlobFromBytes(bytes, length);
   variable.kind = abi::kKindBlob;
   abi::BlobRecord blob{handle ? static_cast<int32_t>(length) : 0, handle};
   StoreUnaligned(&variable.value.blob, blob);
