@@ -80,24 +80,32 @@ int32_t LookUpCommandId(const char* name) {
   return id;
 }
 
-uint16_t RunTestPathName(const char* path) {
-  const int32_t command = CachedCommandId(kCommandTestPathName);
-  if (command == 0) return 65535;
+namespace {
+// Runs a cached command with one path argument; the result variable when it
+// ran and gave `kind`.
+bool RunPathCommand(CachedCommand cached, const char* path, lqm::abi::VariableKind kind,
+                    HostVariable* out) {
+  const int32_t command = CachedCommandId(cached);
+  if (command == 0) return false;
   CommandArguments arguments;
-  if (!arguments.AddText(path)) return 65535;
+  if (!arguments.AddText(path)) return false;
   CommandResult result(command, arguments);
-  if (!result.ok || HostGetVariableKind(result.variable) != kKindLongint) return 65535;
-  return static_cast<uint16_t>(HostGetLongVariable(result.variable));
+  if (!result.ok || HostGetVariableKind(result.variable) != kind) return false;
+  *out = result.variable;  // a plain value: nothing it holds outlives the clear
+  return true;
+}
+}  // namespace
+
+uint16_t RunTestPathName(const char* path) {
+  HostVariable result;
+  if (!RunPathCommand(kCommandTestPathName, path, kKindLongint, &result)) return 65535;
+  return static_cast<uint16_t>(HostGetLongVariable(result));
 }
 
 int32_t RunOpenResourceFile(const char* path) {
-  const int32_t command = CachedCommandId(kCommandOpenResourceFile);
-  if (command == 0) return 0;
-  CommandArguments arguments;
-  if (!arguments.AddText(path)) return 0;
-  CommandResult result(command, arguments);
-  if (!result.ok || HostGetVariableKind(result.variable) != kKindTime) return 0;
-  return HostGetTimeVariable(result.variable);
+  HostVariable result;
+  if (!RunPathCommand(kCommandOpenResourceFile, path, kKindTime, &result)) return 0;
+  return HostGetTimeVariable(result);
 }
 
 bool RunGetResource(const char* type, uint32_t number, int32_t docRef, char** data, int64_t* length,
