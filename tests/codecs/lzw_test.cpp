@@ -407,6 +407,51 @@ TEST(Lzw, RunsWithPatternsEqualTheLinearScanReference) {
   }
 }
 
+// Inputs that switch between incompressible stretches (every string short:
+// the compressor keeps no comparison records for them, the expander's common
+// steps take 4 codes per refill) and long strings: runs whose codes each
+// define themselves, at every offset from a refill, and repeats of earlier
+// noise, which the compressor enters by comparison once records exist. The
+// streams equal the linear scan and expand back, in TIFF's shape (the
+// expander's specialised steps) and in others.
+TEST(Lzw, ShortAndLongStringsMixedEqualTheLinearScanReference) {
+  const Bytes noise = MakeInput(Shape::kNoise, 4000, 91);
+  Bytes input;
+  for (int block = 0; block < 60; ++block) {
+    const size_t from = static_cast<size_t>(block) * 61 % 3000;
+    input.insert(input.end(), noise.begin() + static_cast<std::ptrdiff_t>(from),
+                 noise.begin() + static_cast<std::ptrdiff_t>(from + 37 + block % 11));
+    input.insert(input.end(), static_cast<size_t>(1 + block % 41), static_cast<unsigned char>(block * 5));
+    if (block % 3 == 0) {
+      // An earlier stretch again, longer than any string so far.
+      const size_t repeat = input.size() / 3;
+      const Bytes earlier(input.begin() + static_cast<std::ptrdiff_t>(repeat),
+                          input.begin() + static_cast<std::ptrdiff_t>(repeat + 20 + block));
+      input.insert(input.end(), earlier.begin(), earlier.end());
+    }
+  }
+  struct Case {
+    int rootBits;
+    int maxBits;
+    unsigned clear;
+    unsigned end;
+  };
+  const Case cases[] = {{8, 12, 3, 3}, {8, 12, 3, 0}, {8, 12, 0, 3}, {8, 9, 3, 3}, {8, 14, 3, 3}, {7, 12, 3, 3}};
+  for (const Case& setting : cases) {
+    const Bytes source = setting.rootBits == 8 ? input : MakeInput(Shape::kRuns, input.size(), 5, 127);
+    for (size_t length : {source.size(), source.size() / 2 + 3, size_t{64}, size_t{9}}) {
+      const Bytes part(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(length));
+      Bytes expected;
+      ASSERT_TRUE(lzw_reference::Compress(
+          part, ReferenceSettings(setting.clear, setting.end, setting.rootBits, setting.maxBits), &expected));
+      ASSERT_EQ(Compress(part, setting.clear, setting.end, setting.rootBits, setting.maxBits), expected)
+          << setting.rootBits << " " << setting.maxBits << " length " << length;
+      ASSERT_EQ(Expand(expected, setting.clear, setting.end, setting.rootBits, setting.maxBits), part)
+          << setting.rootBits << " " << setting.maxBits << " length " << length;
+    }
+  }
+}
+
 // Refusing each allocation in turn: the call fails with no block until the
 // allocations suffice, then gives the same answer as an unhindered run.
 TEST(Lzw, RefusedMemoryGivesAnEmptyResult) {
