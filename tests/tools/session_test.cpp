@@ -108,6 +108,7 @@ TEST_F(SessionProtocol, BadLinesAreAnsweredAndTheSessionGoesOn) {
       R"({"set": "v", "value": 5})",
       R"({"unset": 5})",
       R"({"stats": false})",
+      R"({"select": 1E999})",  // well-formed, but no double holds it
   };
   for (const char* line : lines) {
     std::string answer = Ask(line);

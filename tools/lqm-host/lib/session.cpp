@@ -232,6 +232,10 @@ std::string HandleSessionLine(Session& session, const std::string& line) {
     request = json::parse(line);
   } catch (const json::parse_error& e) {
     return ErrorAnswer("not JSON (error at byte " + std::to_string(e.byte) + ")");
+  } catch (const json::exception& e) {
+    // The parser also throws for well-formed text it cannot hold, such as a
+    // number whose exponent overflows a double.
+    return ErrorAnswer(std::string("not usable JSON: ") + e.what());
   }
   if (!request.is_object()) return ErrorAnswer("a request is a JSON object");
   try {
