@@ -9,6 +9,7 @@
 // decoded again and must come back unchanged, and the encoding must be the
 // canonical one (4 characters per started group of 3, alphabet and "=").
 #include "fuzz_target.h"
+#include "heap_blocks.h"
 
 #include "codecs/base64.h"
 #include "frame/plugin_heap.h"
@@ -45,19 +46,8 @@ std::vector<uint8_t> ReferenceDecode(const std::vector<uint8_t>& text) {
   return out;
 }
 
-// The routines take a PluginMalloc block (or none for no bytes).
-unsigned char* HeapCopy(const std::vector<uint8_t>& bytes) {
-  if (bytes.empty()) return nullptr;
-  auto* block = static_cast<unsigned char*>(PluginMalloc(bytes.size()));
-  if (block != nullptr) std::memcpy(block, bytes.data(), bytes.size());
-  return block;
-}
-
-std::vector<uint8_t> TakeBlock(unsigned char* block, int64_t length) {
-  std::vector<uint8_t> bytes(block, block + (block != nullptr ? length : 0));
-  PluginFree(block);
-  return bytes;
-}
+using lqm_fuzz::HeapCopy;
+using lqm_fuzz::TakeBlock;
 
 int FuzzBase64(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> input(data, data + size);

@@ -12,6 +12,7 @@
 // itself holds the marker there comes back cut at it. The check then asks
 // for a prefix instead of the whole (docs/fuzzing.md).
 #include "fuzz_target.h"
+#include "heap_blocks.h"
 
 #include <algorithm>
 
@@ -22,18 +23,8 @@
 
 namespace envelope_fuzz {
 
-unsigned char* HeapCopy(const std::vector<uint8_t>& bytes) {
-  if (bytes.empty()) return nullptr;
-  auto* block = static_cast<unsigned char*>(PluginMalloc(bytes.size()));
-  if (block != nullptr) std::memcpy(block, bytes.data(), bytes.size());
-  return block;
-}
-
-std::vector<uint8_t> TakeBlock(unsigned char* block, int64_t length) {
-  std::vector<uint8_t> bytes(block, block + (block != nullptr ? length : 0));
-  PluginFree(block);
-  return bytes;
-}
+using lqm_fuzz::HeapCopy;
+using lqm_fuzz::TakeBlock;
 
 bool HoldsMarkerNearEnd(const std::vector<uint8_t>& plain) {
   static constexpr uint8_t kMarker[4] = {'/', '*', 'p', 'd'};
