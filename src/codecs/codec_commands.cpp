@@ -43,21 +43,20 @@ unsigned char* CopyBlobParameter(const PluginParameters& params, int n, int64_t*
   return copy;
 }
 
-// Text parameter n as UTF-8 without terminator in a new block; null when the
-// text is empty or cannot be converted. *failed tells the two apart.
+// Text parameter n as UTF-8 without terminator in a new block (converted
+// once, straight into the block that is returned); null when the text is
+// empty or cannot be converted. *failed tells the two apart.
 char* CopyTextParameter(const PluginParameters& params, int n, int64_t* length, bool* failed) {
   *length = 0;
   *failed = false;
-  const int64_t size = TextParameterToUtf8(params, n, nullptr, 0);
-  if (size <= 0) {
+  const HostText text = HostGetTextParameter(params, n);
+  if (text.length == 0) return nullptr;
+  char* copy = nullptr;
+  const int64_t size =
+      text.units != nullptr ? Utf16ToUtf8(text.units, static_cast<int64_t>(text.length) * 2, &copy, false) : 0;
+  if (size <= 0 || copy == nullptr) {
     // A text with units that converts to nothing is a failed conversion, not
     // an empty text (a key silently emptied would seal with the wrong key).
-    *failed = HostGetTextParameter(params, n).length != 0;
-    return nullptr;
-  }
-  char* copy = static_cast<char*>(PluginMalloc(static_cast<size_t>(size)));
-  // The second conversion allocates again; it gives 0 when that fails.
-  if (copy == nullptr || TextParameterToUtf8(params, n, copy, 0) != size) {
     PluginFree(copy);
     *failed = true;
     return nullptr;

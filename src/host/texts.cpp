@@ -48,9 +48,14 @@ int64_t ConvertInto(const void* src, int64_t srcBytes, int64_t srcSet, int64_t d
 
 }  // namespace
 
+// The capacities are the worst cases of each pair, kept tight because whole
+// documents pass here: a UTF-16 unit (or a lone trailing byte) gives at most
+// 3 UTF-8 bytes, a surrogate pair 4 for its two units; a legacy byte at most
+// 3; a UTF-8 byte at most one UTF-16 unit (a 4-byte sequence gives two).
 int64_t Utf16ToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
-  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, 1 + 3 * srcBytes, 1, buffer,
-                     terminate);
+  if (srcBytes < 0) srcBytes = 0;
+  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, 1 + 3 * ((srcBytes + 1) / 2), 1,
+                     buffer, terminate);
 }
 
 int64_t SystemToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
@@ -59,7 +64,8 @@ int64_t SystemToUtf8(const void* src, int64_t srcBytes, char** buffer, bool term
 }
 
 int64_t Utf8ToUtf16(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
-  return ConvertInto(src, srcBytes, kCharsetUtf8, kCharsetUtf16, 4 * srcBytes + 2, 2, buffer,
+  if (srcBytes < 0) srcBytes = 0;
+  return ConvertInto(src, srcBytes, kCharsetUtf8, kCharsetUtf16, 2 * srcBytes + 2, 2, buffer,
                      terminate);
 }
 

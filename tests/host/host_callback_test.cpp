@@ -3,7 +3,9 @@
 // error word's discipline and the registry's defence against bad pointers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -167,6 +169,21 @@ TEST_F(Callback, TextsAreTerminatedAndCounted) {
   EXPECT_EQ(DisposeText(abi::TextRecord{0, nullptr, 0, 0}), 0) << "an all-zero record is accepted";
 }
 
+// The terminator is found at every distance from every alignment of the
+// units: the host scans whole texts several units a step.
+TEST_F(Callback, TextsAreMeasuredAtEveryLengthAndAlignment) {
+  std::vector<char16_t> buffer(128, u'x');
+  for (size_t start = 0; start < 16; ++start) {
+    for (size_t length = 0; length < 40; ++length) {
+      std::fill(buffer.begin(), buffer.end(), u'\u00E9');
+      buffer[start + length] = 0;
+      abi::TextRecord text = NewText(buffer.data() + start);
+      ASSERT_EQ(text.length, int32_t(length)) << "start " << start;
+      EXPECT_EQ(DisposeText(text), 0);
+    }
+  }
+}
+
 TEST_F(Callback, SetTextReplacesAndKeepsTheOwner) {
   abi::TextRecord text = NewText(u"old");
   abi::EngineBlock b = ZeroBlock();
@@ -278,6 +295,38 @@ TEST_F(Callback, UnicodeConversionsHandleDamageAndCapacity) {
     int16_t error = -1;
     EXPECT_EQ(Convert(c.in, c.from, c.to, c.capacity, &error), c.out) << c.what;
     EXPECT_EQ(error, 0) << c.what;
+  }
+}
+
+// Long runs of ASCII take a faster path than other characters. Texts of
+// ASCII with other characters at random places, at random capacities,
+// convert exactly as the same characters converted one at a time and joined
+// while they fit.
+TEST_F(Callback, AsciiRunsConvertAsSingleCharactersDo) {
+  const std::u16string others[] = {u"\u00E9", u"\u20AC", u"\U0001F600", u"\u007F", u"\u0080", u"\u00FF"};
+  std::mt19937 random(7);
+  const std::pair<int64_t, int64_t> pairs[] = {{2, 7}, {7, 2}, {7, 7}, {100, 2}, {2, 100}, {100, 7}, {7, 100}};
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::u16string> characters(random() % 90);
+    for (auto& c : characters) {
+      c = random() % 12 == 0 ? others[random() % 6] : std::u16string(1, char16_t(1 + random() % 127));
+    }
+    for (const auto& [from, to] : pairs) {
+      std::string text, expected;
+      std::vector<std::string> pieces;
+      for (const auto& c : characters) {
+        std::string piece = from == 2 ? Utf16(c) : Convert(Utf16(c), 2, from, 8);
+        text += piece;
+        pieces.push_back(Convert(piece, from, to, 8));
+      }
+      const size_t capacity = random() % 2 ? 4 * text.size() + 8 : random() % (text.size() + 1);
+      for (const std::string& piece : pieces) {
+        if (expected.size() + piece.size() > capacity) break;
+        expected += piece;
+      }
+      ASSERT_EQ(Convert(text, from, to, capacity), expected)
+          << "round " << round << ", " << from << " to " << to << ", capacity " << capacity;
+    }
   }
 }
 

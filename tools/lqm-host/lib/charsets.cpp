@@ -6,7 +6,12 @@
 // set pairs the same loop.
 #include "charsets.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "resfile/mac_roman.h"
 
@@ -116,6 +121,53 @@ size_t EncodeMacRoman(char32_t c, uint8_t* d, size_t room) {
   return 1;
 }
 
+// ASCII runs, 16 characters a step: the bulk of most texts, so that a long
+// text's conversion costs about a copy. Each returns the characters it
+// converted from the start of a run; the caller's byte loop takes over at
+// the first character that is not ASCII or at the last partial step.
+size_t AsciiUtf16ToBytes(const uint8_t* in, size_t units, uint8_t* out) {
+  size_t done = 0;
+#if defined(__SSE2__)
+  const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+  for (; done + 16 <= units; done += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * done));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * done + 16));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(a, b), high), _mm_setzero_si128())) != 0xFFFF)
+      break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_packus_epi16(a, b));
+  }
+#endif
+  (void)in, (void)out;
+  return done;
+}
+
+size_t AsciiBytesToUtf16(const uint8_t* in, size_t bytes, uint8_t* out) {
+  size_t done = 0;
+#if defined(__SSE2__)
+  for (; done + 16 <= bytes; done += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
+    if (_mm_movemask_epi8(a) != 0) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * done), _mm_unpacklo_epi8(a, _mm_setzero_si128()));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * done + 16), _mm_unpackhi_epi8(a, _mm_setzero_si128()));
+  }
+#endif
+  (void)in, (void)out;
+  return done;
+}
+
+size_t AsciiBytesToBytes(const uint8_t* in, size_t bytes, uint8_t* out) {
+  size_t done = 0;
+#if defined(__SSE2__)
+  for (; done + 16 <= bytes; done += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
+    if (_mm_movemask_epi8(a) != 0) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), a);
+  }
+#endif
+  (void)in, (void)out;
+  return done;
+}
+
 }  // namespace
 
 char32_t DecodeUtf8Character(const uint8_t* s, size_t n, size_t& taken, bool loose) {
@@ -145,11 +197,17 @@ int64_t ConvertCharset(const void* src, size_t srcBytes, int64_t srcSet, void* d
     // decode and encode below, which give exactly this for it. UTF-16 to
     // UTF-16 keeps the general loop (odd lengths, lone surrogates).
     if (srcSet == 2 && dstSet != 2) {
+      const size_t fits = std::min((srcBytes - read) / 2, dstCapacity - written);
+      const size_t n = AsciiUtf16ToBytes(in + read, fits, out + written);
+      read += 2 * n, written += n;
       while (read + 2 <= srcBytes && written < dstCapacity && in[read] < 0x80 && in[read + 1] == 0) {
         out[written++] = in[read];
         read += 2;
       }
     } else if (srcSet != 2 && dstSet == 2) {
+      const size_t n = AsciiBytesToUtf16(in + read, std::min(srcBytes - read, (dstCapacity - written) / 2),
+                                         out + written);
+      read += n, written += 2 * n;
       while (read < srcBytes && written + 2 <= dstCapacity && in[read] < 0x80) {
         out[written] = in[read];
         out[written + 1] = 0;
@@ -157,6 +215,8 @@ int64_t ConvertCharset(const void* src, size_t srcBytes, int64_t srcSet, void* d
         ++read;
       }
     } else if (srcSet != 2) {
+      const size_t n = AsciiBytesToBytes(in + read, std::min(srcBytes - read, dstCapacity - written), out + written);
+      read += n, written += n;
       while (read < srcBytes && written < dstCapacity && in[read] < 0x80) out[written++] = in[read++];
     }
     if (read >= srcBytes) break;
