@@ -47,11 +47,11 @@ TEST_F(PluginInHost, ArgumentsComeBackWithElementZero) {
   EXPECT_EQ(outcome.args, args);
 }
 
-// Host::Call with arguments by value moves each BLOB into its parameter's
-// handle and the handles' bytes back into the outcome: the answer, the
-// arguments after the call and the live counts must be those of the copying
-// call, and the moved-from arguments are left empty.
-TEST_F(PluginInHost, MovedBlobArgumentsGiveTheCopyingCallsOutcome) {
+// Host::Call with arguments by value moves each BLOB and text into its
+// parameter's storage and back into the outcome (the result's too): the
+// answer, the arguments after the call and the live counts must be those of
+// the copying call, and the moved-from arguments are left empty.
+TEST_F(PluginInHost, MovedArgumentsGiveTheCopyingCallsOutcome) {
   const std::string text(5000, 'q');
   const struct {
     const char* label;
@@ -63,6 +63,10 @@ TEST_F(PluginInHost, MovedBlobArgumentsGiveTheCopyingCallsOutcome) {
       {"decode", 26, {Blob("SGVs\r\nbG8s\r\nIDRE")}},
       {"LZW", 45, {Integer(1), Blob(text), Integer(3), Integer(3), Integer(0), Integer(0), Longint(8), Longint(12)}},
       {"empty BLOB", 25, {Blob("")}},
+      {"cipher", 19, {Text(text), Text("sixteen byte key"), Integer(1), Integer(1)}},
+      {"cipher, short texts, one in a variable", 19, {Text("ab"), Variable(Text("k")), Integer(1), Integer(0)}},
+      {"slot text kept by the plugin", 5, {Longint(2), Text(text + "\u00E9")}},
+      {"empty text", 28, {Text("")}},
   };
   for (const auto& c : cases) {
     const lqm::host::CallOutcome copied = Call(c.routine, c.args);
@@ -71,7 +75,10 @@ TEST_F(PluginInHost, MovedBlobArgumentsGiveTheCopyingCallsOutcome) {
     ASSERT_TRUE(outcome.ok()) << c.label << ": " << outcome.error;
     EXPECT_EQ(outcome.result, copied.result) << c.label;
     EXPECT_EQ(outcome.args, copied.args) << c.label;
-    for (const Value& value : moved) EXPECT_TRUE(value.blob.empty()) << c.label;
+    for (const Value& value : moved) {
+      EXPECT_TRUE(value.blob.empty()) << c.label;
+      EXPECT_TRUE(value.Held().text.empty()) << c.label;
+    }
     EXPECT_TRUE(NoLiveObjects()) << c.label;
   }
 }

@@ -147,7 +147,9 @@ class CallFrame {
   }
   bool ReadSlot(const ParameterSlot& slot, Value& out, std::string& error);
   bool ReadResult(std::optional<Value>& out, std::string& error);
+  bool ReachedOnce(const void* object, std::vector<const void*>::iterator* found);
   bool TakeBlob(char** handle, Value& out);
+  bool TakeText(const TextRecord& text, Value& out);
   void CollectReachable(std::vector<const void*>& out) const;
 
   Host& host_;
@@ -196,10 +198,15 @@ bool CallFrame::Store(ParameterSlot& slot, const Value* given, Value* movable, s
       if (value && kind != ValueKind::kText) return expect("a text");
       std::u16string empty;
       const std::u16string& text = value ? value->text : empty;
-      char16_t* units = memory_.NewText(text.data(), text.size(), Owner::kHost);
+      const size_t length = text.size();
+      char16_t* units = movable && value
+                            ? memory_.NewTextAdopting(movable->kind == ValueKind::kVariable ? movable->inner[0].text
+                                                                                            : movable->text,
+                                                      Owner::kHost)
+                            : memory_.NewText(text.data(), length, Owner::kHost);
       if (!units) return error = "out of memory", false;
       Remember(units);
-      slot.text = TextRecord{int32_t(text.size()), units, 0, 0};
+      slot.text = TextRecord{int32_t(length), units, 0, 0};
       return true;
     }
     case 'O': {
@@ -281,17 +288,39 @@ void CallFrame::Run(int32_t routine) {
   host_.library_.entry()(routine, parameters, &host_.dataSlot_, resultSlot_);
 }
 
-// A BLOB handle that Collect is about to release, reached once only, has its
-// bytes moved into the Value instead of copied and is released here. A handle
+// A BLOB handle (or text) that Collect is about to release, reached once
+// only, has its bytes moved into the Value instead of copied and is released
+// here. A handle
 // reached twice (the same BLOB as a parameter and the result) or a named
 // variable's pinned content is copied as before.
+bool CallFrame::ReachedOnce(const void* object, std::vector<const void*>::iterator* found) {
+  *found = std::find(reachable_.begin(), reachable_.end(), object);
+  return object && *found != reachable_.end() && std::count(*found, reachable_.end(), object) == 1;
+}
+
 bool CallFrame::TakeBlob(char** handle, Value& out) {
-  auto found = std::find(reachable_.begin(), reachable_.end(), handle);
-  if (!handle || found == reachable_.end() || std::count(found, reachable_.end(), handle) != 1) return false;
+  std::vector<const void*>::iterator found;
+  if (!ReachedOnce(handle, &found)) return false;
   std::vector<uint8_t> bytes;
   if (!memory_.TakeHandleBytes(handle, bytes)) return false;
   reachable_.erase(found);
   out = Value::Blob(std::move(bytes));
+  return true;
+}
+
+// The same for a text; a record whose length does not fit its units is left
+// to ReadText, which reports it.
+bool CallFrame::TakeText(const TextRecord& text, Value& out) {
+  std::vector<const void*>::iterator found;
+  size_t length = 0;
+  if (!ReachedOnce(text.units, &found) || !memory_.TextLength(text.units, &length) || text.length < 0 ||
+      size_t(text.length) > length)
+    return false;
+  std::u16string units;
+  if (!memory_.TakeTextUnits(text.units, units)) return false;
+  reachable_.erase(found);
+  units.resize(size_t(text.length));
+  out = Value::Text(std::move(units));
   return true;
 }
 
@@ -302,6 +331,7 @@ bool CallFrame::ReadSlot(const ParameterSlot& slot, Value& out, std::string& err
     case 'I': out = Value::Integer(slot.integer); return true;
     case 'R': out = Value::Real(slot.real); return true;
     case 'T':
+      if (TakeText(slot.text, out)) return true;
       out = Value::Text(u"");
       return ReadText(memory_, slot.text, out.text, error);
     case 'O': {
@@ -327,6 +357,10 @@ bool CallFrame::ReadResult(std::optional<Value>& out, std::string& error) {
     case 'T': {
       if (textResult_.units == textSentinel_) return true;
       Value text = Value::Text(u"");
+      if (TakeText(textResult_, text)) {
+        out = std::move(text);
+        return true;
+      }
       if (!ReadText(memory_, textResult_, text.text, error)) return false;
       out = std::move(text);
       return true;

@@ -39,7 +39,6 @@ char* DataOf(std::vector<uint8_t>& bytes) { return reinterpret_cast<char*>(bytes
 
 HostMemory::~HostMemory() {
   for (auto& [handle, entry] : handles_) delete handle;
-  for (auto& [units, entry] : texts_) delete[] units;
 }
 
 // ---------------------------------------------------------------------------
@@ -202,14 +201,45 @@ bool HostMemory::TakeHandleBytes(char** handle, std::vector<uint8_t>& out) {
 // Texts
 // ---------------------------------------------------------------------------
 
-char16_t* HostMemory::NewText(const char16_t* units, size_t length, Owner owner) {
-  char16_t* copy = new (std::nothrow) char16_t[length + 1];
-  if (!copy) return nullptr;
-  if (length) std::memcpy(copy, units, length * sizeof(char16_t));
-  copy[length] = 0;
+// Takes `units` only once its entry exists, so a failure leaves it with the
+// caller.
+char16_t* HostMemory::RegisterText(std::unique_ptr<std::u16string>& units, Owner owner) {
+  char16_t* key = units->data();
   std::lock_guard<std::mutex> lock(mutex_);
-  texts_[copy] = TextEntry{length, owner, nextSerial_++};
-  return copy;
+  try {
+    texts_.emplace(key, TextEntry{nullptr, owner, nextSerial_}).first->second.units = std::move(units);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  ++nextSerial_;
+  return key;
+}
+
+char16_t* HostMemory::NewText(const char16_t* units, size_t length, Owner owner) {
+  try {
+    auto copy = std::make_unique<std::u16string>(units, length);
+    return RegisterText(copy, owner);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+char16_t* HostMemory::NewTextAdopting(std::u16string& text, Owner owner) {
+  std::unique_ptr<std::u16string> holder(new (std::nothrow) std::u16string);
+  if (!holder) return nullptr;
+  holder->swap(text);
+  char16_t* units = RegisterText(holder, owner);
+  if (!units) holder->swap(text);
+  return units;
+}
+
+bool HostMemory::TakeTextUnits(const char16_t* units, std::u16string& out) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = texts_.find(units);
+  if (it == texts_.end() || it->second.owner == Owner::kPinned) return false;
+  out = std::move(*it->second.units);
+  texts_.erase(it);
+  return true;
 }
 
 int16_t HostMemory::DisposeTextLocked(char16_t* units, bool force) {
@@ -217,7 +247,6 @@ int16_t HostMemory::DisposeTextLocked(char16_t* units, bool force) {
   if (it == texts_.end()) return kUnknownBlock;
   if (!force && it->second.owner == Owner::kPinned) return kNotOwned;
   texts_.erase(it);
-  delete[] units;
   return 0;
 }
 
@@ -231,7 +260,7 @@ bool HostMemory::TextLength(const char16_t* units, size_t* length) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = texts_.find(units);
   if (it == texts_.end()) return false;
-  *length = it->second.length;
+  *length = it->second.units->size();
   return true;
 }
 

@@ -20,7 +20,9 @@
 // 64 MiB those copies into fresh pages cost more than the codecs.
 //
 // Texts are keyed by their units pointer; the units are NUL-terminated and
-// the registered length excludes the NUL.
+// the registered length excludes the NUL. A text's units are a string of
+// their own, so a call's text argument moves in and its text read back moves
+// out, as with BLOBs: 4D hands its texts over without copying them either.
 //
 // Every operation locks the registry's mutex, so several plugin threads may
 // call at once. Each entry has a serial number, unique for the life of the
@@ -30,7 +32,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -84,6 +88,12 @@ class HostMemory {
   // --- texts -----------------------------------------------------------------
   // The units of a new text holding a copy of `length` units plus a NUL.
   char16_t* NewText(const char16_t* units, size_t length, Owner owner);
+  // A new text whose units are `text` itself, moved in (left empty); on
+  // failure `text` is left as it was.
+  char16_t* NewTextAdopting(std::u16string& text, Owner owner);
+  // Moves the units of a live text that is not pinned into `out` and
+  // disposes of the text (the TakeHandleBytes of texts).
+  bool TakeTextUnits(const char16_t* units, std::u16string& out);
   int16_t DisposeText(char16_t* units);
   // False when `units` is not a live text of this registry.
   bool TextLength(const char16_t* units, size_t* length) const;
@@ -112,12 +122,14 @@ class HostMemory {
     uint64_t serial;
   };
   struct TextEntry {
-    size_t length;
+    // Its own allocation, so the units stay put wherever the entry goes.
+    std::unique_ptr<std::u16string> units;
     Owner owner;
     uint64_t serial;
   };
   int16_t DisposeHandleLocked(char** handle, bool force);
   int16_t DisposeTextLocked(char16_t* units, bool force);
+  char16_t* RegisterText(std::unique_ptr<std::u16string>& units, Owner owner);
 
   mutable std::mutex mutex_;
   uint64_t nextSerial_ = 1;
