@@ -810,6 +810,23 @@ struct ExpandStep {
 #define LQM_LZW_INLINE inline
 #endif
 
+// Enters the string of the previous step plus `firstByte` (the first byte of
+// this step's string) as code `nextCode`, and returns its head. The previous
+// string ends at `outputPosition`.
+LQM_LZW_INLINE uint64_t AddExpandEntry(uint64_t* heads, int64_t* starts, uint32_t* lengths, int32_t nextCode,
+                                       int32_t oldCode, uint64_t previousHead, int32_t previousLength,
+                                       int64_t outputPosition, uint64_t firstByte) {
+  uint64_t addedHead = previousHead;
+  if (previousLength < 8) {
+    addedHead |= firstByte << (8 * previousLength);
+  } else {
+    starts[nextCode] = outputPosition - previousLength;
+  }
+  heads[nextCode] = addedHead;
+  lengths[nextCode] = PackLength(previousLength + 1, oldCode);
+  return addedHead;
+}
+
 // The expander's common step, run for as long as nothing unusual can
 // happen: the code is a root or a string code up to the next entry, the
 // entries the steps add neither fill the dictionary nor widen the codes
@@ -820,35 +837,64 @@ struct ExpandStep {
 // every case. It keeps far fewer values live than that loop, so they stay
 // in registers, and since a width of at most 14 bits leaves 4 codes in the
 // reader after a refill, it refills once for 4 codes.
-LQM_LZW_INLINE void ExpandCommonStepsWith(int32_t width, CodeReader& reader, ExpandStep& step,
+template <int32_t kWidth>
+LQM_LZW_INLINE void ExpandCommonStepsWith(int32_t variableWidth, CodeReader& reader, ExpandStep& step,
                                           const ExpandTables& tables, unsigned char* out, int32_t highestRoot,
                                           int32_t reservedCount) {
-  const int64_t outputLimit = step.outputLimit;
+  // A constant width (TIFF's shape has a copy per width) makes every shift
+  // an immediate, which leaves a register free for the step's values.
+  const int32_t width = kWidth != 0 ? kWidth : variableWidth;
+  // Positions as pointers (`cursor` into the input, `op` into the output),
+  // so that the steps need neither base in a register.
+  // Both limits stay inside their blocks: without 8 bytes of input left
+  // there is nothing to do here, and the output's margin is smaller than
+  // its first size.
+  if (reader.length - reader.position < 8) return;
+  const unsigned char* const outputLimit = out + step.outputLimit;
   const int32_t stopCode = step.stopCode;
-  const unsigned char* const input = reader.input;
-  const int64_t lastRefill = reader.length - 8;
+  const unsigned char* const lastRefill = reader.input + reader.length - 8;
+  const unsigned char* cursor = reader.input + reader.position;
   uint64_t bits = reader.bits;
   int32_t bitCount = reader.count;
-  int64_t position = reader.position;
   int32_t nextCode = step.nextCode;
   int32_t oldCode = step.oldCode;
   int32_t previousLength = step.previousLength;
   uint64_t previousHead = step.previousHead;
-  int64_t outputPosition = step.outputPosition;
+  unsigned char* op = out + step.outputPosition;
   uint64_t* const heads = tables.Heads();
   int64_t* const starts = tables.Starts();
   uint32_t* const lengths = tables.Lengths();
 
-  while (position <= lastRefill && nextCode + 4 <= stopCode) {
+  while (cursor <= lastRefill && nextCode + 4 <= stopCode) {
     // As CodeReader::Next refills: at least 56 bits pending afterwards.
-    bits |= LoadBigEndian64(input + position) >> bitCount;
-    position += (63 - bitCount) >> 3;
+    bits |= LoadBigEndian64(cursor) >> bitCount;
+    cursor += (63 - bitCount) >> 3;
     bitCount |= 56;
-    for (int refillStep = 0; refillStep < 4; ++refillStep) {
+    // The pending count is settled once per refill, not per code: kept in
+    // memory by the register allocator, a per-code update chained every
+    // step through a store and a load.
+    int32_t taken = 0;
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 4
+#endif
+    for (; taken < 4; ++taken) {
       const int32_t code = static_cast<int32_t>(bits >> (64 - width));
-      if (code > nextCode || static_cast<uint32_t>(code - highestRoot - 1) < static_cast<uint32_t>(reservedCount)) {
-        goto stopped;
+      if (code <= highestRoot) {
+        // A root is its own head, one byte long, and reads no table: on
+        // incompressible data nearly every code is one, so it takes the
+        // shortest path.
+        if (op + 1 > outputLimit) break;
+        bits <<= width;
+        AddExpandEntry(heads, starts, lengths, nextCode, oldCode, previousHead, previousLength, op - out,
+                       static_cast<uint64_t>(code));
+        ++nextCode;
+        *op++ = static_cast<unsigned char>(code);
+        previousLength = 1;
+        previousHead = static_cast<uint64_t>(code);
+        oldCode = code;
+        continue;
       }
+      if (code > nextCode || code <= highestRoot + reservedCount) break;
       uint64_t head = heads[code];
       int32_t stringBytes = static_cast<int32_t>(lengths[code] & kLengthMask);
       if (code == nextCode) {
@@ -857,52 +903,57 @@ LQM_LZW_INLINE void ExpandCommonStepsWith(int32_t width, CodeReader& reader, Exp
         head = previousHead;
         stringBytes = previousLength + 1;
       }
-      if (outputPosition + stringBytes > outputLimit) goto stopped;
+      if (op + stringBytes > outputLimit) break;
       bits <<= width;
-      bitCount -= width;
-
-      uint64_t addedHead = previousHead;
-      if (previousLength < 8) addedHead |= (head & 0xFF) << (8 * previousLength);
-      heads[nextCode] = addedHead;
-      if (previousLength >= 8) starts[nextCode] = outputPosition - previousLength;
-      lengths[nextCode] = PackLength(previousLength + 1, oldCode);
+      const uint64_t addedHead = AddExpandEntry(heads, starts, lengths, nextCode, oldCode, previousHead,
+                                                previousLength, op - out, head & 0xFF);
       if (code == nextCode) head = addedHead;
       ++nextCode;
 
-      StoreLittleEndian64(out + outputPosition, head);
-      if (stringBytes > 8) {
-        CopyString(out + outputPosition + 8, out + starts[code] + 8, stringBytes - 8);
-      }
+      StoreLittleEndian64(op, head);
+      if (stringBytes > 8) CopyString(op + 8, out + starts[code] + 8, stringBytes - 8);
       previousLength = stringBytes;
       previousHead = head;
-      outputPosition += stringBytes;
+      op += stringBytes;
       oldCode = code;
     }
+    bitCount -= taken * width;
+    if (taken < 4) break;
   }
-stopped:
   reader.bits = bits;
   reader.count = bitCount;
-  reader.position = position;
+  reader.position = cursor - reader.input;
   step.nextCode = nextCode;
   step.oldCode = oldCode;
   step.previousLength = previousLength;
   step.previousHead = previousHead;
-  step.outputPosition = outputPosition;
+  step.outputPosition = op - out;
 }
 
 // TIFF's shape (8-bit roots, 12-bit codes, clear and end codes on) with its
 // constants folded in, and every other shape. The constants leave
 // registers for the rest (random data: 0.59 to 0.69 x libtiff; a copy for
 // each width on top gave nothing measurable).
-LQM_LZW_OUT_OF_LINE void ExpandCommonStepsTiff(int32_t width, CodeReader& reader, ExpandStep& step,
-                                               uint64_t* tableBlock, unsigned char* out) {
-  ExpandCommonStepsWith(width, reader, step, ExpandTables{tableBlock, 4096}, out, 255, 2);
+template <int32_t kWidth>
+LQM_LZW_OUT_OF_LINE void ExpandCommonStepsTiffWidth(CodeReader& reader, ExpandStep& step, uint64_t* tableBlock,
+                                                    unsigned char* out) {
+  ExpandCommonStepsWith<kWidth>(kWidth, reader, step, ExpandTables{tableBlock, 4096}, out, 255, 2);
+}
+
+void ExpandCommonStepsTiff(int32_t width, CodeReader& reader, ExpandStep& step, uint64_t* tableBlock,
+                           unsigned char* out) {
+  switch (width) {
+    case 9: ExpandCommonStepsTiffWidth<9>(reader, step, tableBlock, out); break;
+    case 10: ExpandCommonStepsTiffWidth<10>(reader, step, tableBlock, out); break;
+    case 11: ExpandCommonStepsTiffWidth<11>(reader, step, tableBlock, out); break;
+    default: ExpandCommonStepsTiffWidth<12>(reader, step, tableBlock, out); break;
+  }
 }
 
 LQM_LZW_OUT_OF_LINE void ExpandCommonSteps(int32_t width, CodeReader& reader, ExpandStep& step,
                                            const ExpandTables& tables, unsigned char* out, int32_t highestRoot,
                                            int32_t reservedCount) {
-  ExpandCommonStepsWith(width, reader, step, tables, out, highestRoot, reservedCount);
+  ExpandCommonStepsWith<0>(width, reader, step, tables, out, highestRoot, reservedCount);
 }
 
 }  // namespace
