@@ -59,6 +59,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "frame/plugin_heap.h"
 
 namespace {
@@ -447,6 +451,31 @@ struct CodePacker {
   }
 };
 
+// The first of the four slots from *slot on that is empty or holds `key`:
+// moves *slot there and returns what it holds. How far a probe goes is
+// random on incompressible data, and as a loop it mispredicts about every
+// fourth lookup; the four compares at once take no branch on it. When none of
+// the four answers, or near the index's end, *slot stays and the slot is
+// returned for the caller's loop to go on from.
+template <typename Slot>
+inline Slot FirstProbeHit(const Slot* index, uint32_t* slot, size_t slotCount, uint32_t key, int32_t codeBits) {
+#if defined(__SSE2__)
+  if constexpr (sizeof(Slot) == 4) {
+    if (*slot + 4 <= slotCount) {
+      const __m128i held = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index + *slot));
+      const __m128i keys = _mm_and_si128(held, _mm_set1_epi32(static_cast<int>(~0u << codeBits)));
+      const __m128i hits = _mm_or_si128(_mm_cmpeq_epi32(keys, _mm_set1_epi32(static_cast<int>(key << codeBits))),
+                                        _mm_cmpeq_epi32(held, _mm_setzero_si128()));
+      const int lanes = _mm_movemask_ps(_mm_castsi128_ps(hits));
+      if (lanes != 0) *slot += static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(lanes)));
+    }
+  }
+#else
+  (void)slotCount, (void)key, (void)codeBits;
+#endif
+  return index[*slot];
+}
+
 // Compression proper. Slot is an unsigned integer wide enough for a slot of
 // the dictionary index: (prefix << 8 | suffix) << maxBits | code, 0 when
 // empty (no string code is 0). 32 bits hold it up to 12-bit codes.
@@ -530,8 +559,16 @@ bool CompressWithIndex(LzwEngine& engine, const unsigned char* input, int64_t le
       // libtiff unspread, 2.0 x spread). A multiplicative hash spreads as
       // well but its multiply waits on every prefix (0.8 x on random data).
       slot = ((prefix * 9) ^ (byte << hashShift)) & slotMask;
-      Slot held;
-      while ((held = index[slot]) != 0 && static_cast<uint32_t>(held >> codeBits) != key) slot = (slot + 1) & slotMask;
+      // One branch for "found at once", the usual answer on a page, whose
+      // strings repeat; anything else is settled by FirstProbeHit.
+      Slot held = index[slot];
+      if (!((held != 0) & (static_cast<uint32_t>(held >> codeBits) == key))) {
+        held = FirstProbeHit(index, &slot, slotCount, key, codeBits);
+      }
+      while (held != 0 && static_cast<uint32_t>(held >> codeBits) != key) {
+        slot = (slot + 1) & slotMask;
+        held = index[slot];
+      }
       if (held == 0) break;
       prefix = static_cast<uint32_t>(held & codeMask);
       ++position;
