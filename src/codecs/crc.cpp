@@ -106,6 +106,8 @@ constexpr uint32_t SliceWord(uint32_t word, int slice) {
          kCrc32Slices[slice - 2][(word >> 16) & 0xFF] ^ kCrc32Slices[slice - 3][word >> 24];
 }
 
+constexpr int64_t kCrc32SlicedBelow = 256;
+
 constexpr uint32_t ReflectedSlicedCrc32(const unsigned char* data, int64_t length, uint32_t initial,
                                         uint32_t finalXor, bool reflectResult) {
   uint32_t reg = ReflectBits(initial, 32);
@@ -238,6 +240,10 @@ uint32_t CrcTable32(const unsigned char* data, int64_t length, uint32_t initial,
                     uint32_t topBit, uint32_t polynomial, uint32_t finalXor, bool reflectInput,
                     bool reflectResult) {
   if (width == 32 && topBit == 0x80000000u && polynomial == kCrc32Polynomial) {
+    // Below a few hundred bytes slicing is done before folding has set up.
+    if (reflectInput && length < kCrc32SlicedBelow) {
+      return ReflectedSlicedCrc32(data, length, initial, finalXor, reflectResult);
+    }
     uint32_t reg = 0;
     int64_t folded = 0;
     if (FoldWholeChunks<uint32_t>(data, length, initial, width, kCrc32Table, reflectInput,

@@ -16,12 +16,17 @@
 #include <cstdint>
 
 // The lowest `count` bits of value in reverse order; higher bits are ignored.
+// The whole word is reversed by swapping ever larger halves (a few
+// operations instead of a loop over the bits: every CRC call reflects its
+// register), then the reflected low bits are brought down.
 constexpr uint32_t ReflectBits(uint32_t value, int count) {
-  uint32_t reflected = 0;
-  for (int bit = 0; bit < count; ++bit) {
-    if (value & (uint32_t{1} << bit)) reflected |= uint32_t{1} << (count - 1 - bit);
-  }
-  return reflected;
+  if (count <= 0) return 0;
+  value = ((value >> 1) & 0x55555555u) | ((value & 0x55555555u) << 1);
+  value = ((value >> 2) & 0x33333333u) | ((value & 0x33333333u) << 2);
+  value = ((value >> 4) & 0x0F0F0F0Fu) | ((value & 0x0F0F0F0Fu) << 4);
+  value = ((value >> 8) & 0x00FF00FFu) | ((value & 0x00FF00FFu) << 8);
+  value = (value >> 16) | (value << 16);
+  return value >> (32 - count);
 }
 
 using CrcTable16Entries = std::array<uint16_t, 256>;
