@@ -140,6 +140,15 @@ class CallFrame {
   void Remember(const void* object) {
     if (object) made_.emplace_back(object, memory_.SerialOf(object));
   }
+  // The same for an object just made, whose serial its maker gave.
+  void Remember(const void* object, uint64_t serial) { made_.emplace_back(object, serial); }
+  // An object Collect has released or moved out: the destructor need not
+  // look it up (an entry for an earlier object at the same address is moot
+  // too, since that object is gone).
+  void Forget(const void* object) {
+    made_.erase(std::remove_if(made_.begin(), made_.end(), [&](const auto& made) { return made.first == object; }),
+                made_.end());
+  }
   void RememberRecord(const VariableRecord& record) {
     std::vector<const void*> objects;
     CollectObjects(memory_, record, objects);
@@ -199,29 +208,31 @@ bool CallFrame::Store(ParameterSlot& slot, const Value* given, Value* movable, s
       std::u16string empty;
       const std::u16string& text = value ? value->text : empty;
       const size_t length = text.size();
+      uint64_t serial = 0;
       char16_t* units = movable && value
                             ? memory_.NewTextAdopting(movable->kind == ValueKind::kVariable ? movable->inner[0].text
                                                                                             : movable->text,
-                                                      Owner::kHost)
-                            : memory_.NewText(text.data(), length, Owner::kHost);
+                                                      Owner::kHost, &serial)
+                            : memory_.NewText(text.data(), length, Owner::kHost, &serial);
       if (!units) return error = "out of memory", false;
-      Remember(units);
+      Remember(units, serial);
       slot.text = TextRecord{int32_t(length), units, 0, 0};
       return true;
     }
     case 'O': {
       if (value && kind != ValueKind::kBlob) return expect("a BLOB");
       int16_t code = 0;
+      uint64_t serial = 0;
       const std::vector<uint8_t> none;
       const std::vector<uint8_t>& bytes = value ? value->blob : none;
       if (movable && value)
         slot.handle = memory_.NewHandleAdopting(movable->kind == ValueKind::kVariable ? movable->inner[0].blob
                                                                                       : movable->blob,
-                                                Owner::kHost, &code);
+                                                Owner::kHost, &code, &serial);
       else
-        slot.handle = memory_.NewHandleFrom(bytes.data(), int64_t(bytes.size()), Owner::kHost, &code);
+        slot.handle = memory_.NewHandleFrom(bytes.data(), int64_t(bytes.size()), Owner::kHost, &code, &serial);
       if (!slot.handle) return error = "out of memory", false;
-      Remember(slot.handle);
+      Remember(slot.handle, serial);
       return true;
     }
     default:  // 'Y': a variable holding the value (omitted: undefined)
@@ -258,18 +269,21 @@ bool CallFrame::Build(const std::vector<Value>& args, std::vector<Value>* movabl
   // The result slot, in the form of the declared result kind.
   resultLetter_ = row_ && !row_->result.empty() ? row_->result[0] : 0;
   switch (resultLetter_) {
-    case 'T':
-      textSentinel_ = memory_.NewText(u"", 0, Owner::kHost);
+    case 'T': {
+      uint64_t serial = 0;
+      textSentinel_ = memory_.NewText(u"", 0, Owner::kHost, &serial);
       if (!textSentinel_) return error = "out of memory", false;
-      Remember(textSentinel_);
+      Remember(textSentinel_, serial);
       textResult_ = TextRecord{0, textSentinel_, 0, 0};
       numericResult_ = reinterpret_cast<int64_t>(&textResult_);
       break;
+    }
     case 'O': {
       int16_t code = 0;
-      blobSentinel_ = memory_.NewHandle(0, Owner::kHost, &code);
+      uint64_t serial = 0;
+      blobSentinel_ = memory_.NewHandle(0, Owner::kHost, &code, &serial);
       if (!blobSentinel_) return error = "out of memory", false;
-      Remember(blobSentinel_);
+      Remember(blobSentinel_, serial);
       numericResult_ = reinterpret_cast<int64_t>(blobSentinel_);
       break;
     }
@@ -304,6 +318,7 @@ bool CallFrame::TakeBlob(char** handle, Value& out) {
   std::vector<uint8_t> bytes;
   if (!memory_.TakeHandleBytes(handle, bytes)) return false;
   reachable_.erase(found);
+  Forget(handle);
   out = Value::Blob(std::move(bytes));
   return true;
 }
@@ -319,6 +334,7 @@ bool CallFrame::TakeText(const TextRecord& text, Value& out) {
   std::u16string units;
   if (!memory_.TakeTextUnits(text.units, units)) return false;
   reachable_.erase(found);
+  Forget(text.units);
   units.resize(size_t(text.length));
   out = Value::Text(std::move(units));
   return true;
@@ -405,6 +421,7 @@ bool CallFrame::ReadResult(std::optional<Value>& out, std::string& error) {
 }
 
 void CallFrame::CollectReachable(std::vector<const void*>& out) const {
+  out.reserve(slots_.size() + 1);
   for (const ParameterSlot& slot : slots_) {
     if (slot.letter == 'T' && slot.text.units) {
       if (memory_.SerialOf(slot.text.units)) out.push_back(slot.text.units);
@@ -441,7 +458,10 @@ CallOutcome CallFrame::Collect() {
   // BLOBs moved into the outcome are released already.
   for (const void* object : reachable_) {
     Owner owner;
-    if (memory_.OwnerOf(object, &owner) && owner != Owner::kPinned) memory_.Release(object);
+    if (memory_.OwnerOf(object, &owner) && owner != Owner::kPinned) {
+      memory_.Release(object);
+      Forget(object);
+    }
   }
   return outcome;
 }

@@ -230,6 +230,9 @@ class Host {
   std::mutex resourceFilesMutex_;
   std::vector<OpenResourceFile> openResourceFiles_;
   mutable std::mutex faultMutex_;
+  // Whether a plan is in force, read without the lock by every callback:
+  // with none (the usual case) a callback takes no lock for it.
+  std::atomic<bool> faultArmed_{false};
   FaultPlan faultPlan_;
   FaultStatus faultStatus_;
 };

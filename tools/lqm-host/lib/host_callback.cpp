@@ -223,6 +223,7 @@ void Host::InjectFault(const FaultPlan& plan) {
   std::lock_guard<std::mutex> lock(faultMutex_);
   faultPlan_ = plan;
   faultStatus_ = FaultStatus{};
+  faultArmed_.store(plan.kind != FaultKind::kNone);
 }
 
 FaultStatus Host::GetFaultStatus() const {
@@ -231,6 +232,7 @@ FaultStatus Host::GetFaultStatus() const {
 }
 
 bool Host::FailIfPlanned(int16_t selector, EngineBlock& block) {
+  if (!faultArmed_.load()) return false;
   {
     std::lock_guard<std::mutex> lock(faultMutex_);
     if (faultPlan_.kind == FaultKind::kNone || FaultKindOf(selector) != faultPlan_.kind)

@@ -61,16 +61,18 @@ char** MakeHandle(int64_t size, const void* bytes, size_t copied, std::vector<ui
 }
 }  // namespace
 
-char** HostMemory::NewHandle(int64_t size, Owner owner, int16_t* error) {
+char** HostMemory::NewHandle(int64_t size, Owner owner, int16_t* error, uint64_t* serial) {
   std::vector<uint8_t> block;
   char** handle = MakeHandle(size, nullptr, 0, block, error);
   if (!handle) return nullptr;
   std::lock_guard<std::mutex> lock(mutex_);
+  if (serial) *serial = nextSerial_;
   handles_[handle] = HandleEntry{std::move(block), false, owner, nextSerial_++};
   return handle;
 }
 
-char** HostMemory::NewHandleFrom(const void* bytes, int64_t length, Owner owner, int16_t* error) {
+char** HostMemory::NewHandleFrom(const void* bytes, int64_t length, Owner owner, int16_t* error,
+                                 uint64_t* serial) {
   if (length > 0 && !bytes) {
     *error = kBadParameter;
     return nullptr;
@@ -79,11 +81,13 @@ char** HostMemory::NewHandleFrom(const void* bytes, int64_t length, Owner owner,
   char** handle = MakeHandle(length, bytes, length > 0 ? size_t(length) : 0, block, error);
   if (!handle) return nullptr;
   std::lock_guard<std::mutex> lock(mutex_);
+  if (serial) *serial = nextSerial_;
   handles_[handle] = HandleEntry{std::move(block), false, owner, nextSerial_++};
   return handle;
 }
 
-char** HostMemory::NewHandleAdopting(std::vector<uint8_t>& bytes, Owner owner, int16_t* error) {
+char** HostMemory::NewHandleAdopting(std::vector<uint8_t>& bytes, Owner owner, int16_t* error,
+                                     uint64_t* serial) {
   if (bytes.size() > size_t(kMaxHandleSize)) {
     *error = kNoMemory;
     return nullptr;
@@ -100,6 +104,7 @@ char** HostMemory::NewHandleAdopting(std::vector<uint8_t>& bytes, Owner owner, i
     return nullptr;
   }
   std::lock_guard<std::mutex> lock(mutex_);
+  if (serial) *serial = nextSerial_;
   handles_[handle] = HandleEntry{std::move(bytes), false, owner, nextSerial_++};
   bytes.clear();
   return handle;
@@ -203,7 +208,7 @@ bool HostMemory::TakeHandleBytes(char** handle, std::vector<uint8_t>& out) {
 
 // Takes `units` only once its entry exists, so a failure leaves it with the
 // caller.
-char16_t* HostMemory::RegisterText(std::unique_ptr<std::u16string>& units, Owner owner) {
+char16_t* HostMemory::RegisterText(std::unique_ptr<std::u16string>& units, Owner owner, uint64_t* serial) {
   char16_t* key = units->data();
   std::lock_guard<std::mutex> lock(mutex_);
   try {
@@ -211,24 +216,25 @@ char16_t* HostMemory::RegisterText(std::unique_ptr<std::u16string>& units, Owner
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
+  if (serial) *serial = nextSerial_;
   ++nextSerial_;
   return key;
 }
 
-char16_t* HostMemory::NewText(const char16_t* units, size_t length, Owner owner) {
+char16_t* HostMemory::NewText(const char16_t* units, size_t length, Owner owner, uint64_t* serial) {
   try {
     auto copy = std::make_unique<std::u16string>(units, length);
-    return RegisterText(copy, owner);
+    return RegisterText(copy, owner, serial);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
-char16_t* HostMemory::NewTextAdopting(std::u16string& text, Owner owner) {
+char16_t* HostMemory::NewTextAdopting(std::u16string& text, Owner owner, uint64_t* serial) {
   std::unique_ptr<std::u16string> holder(new (std::nothrow) std::u16string);
   if (!holder) return nullptr;
   holder->swap(text);
-  char16_t* units = RegisterText(holder, owner);
+  char16_t* units = RegisterText(holder, owner, serial);
   if (!units) holder->swap(text);
   return units;
 }

@@ -63,13 +63,15 @@ class HostMemory {
   HostMemory& operator=(const HostMemory&) = delete;
 
   // --- handles ---------------------------------------------------------------
+  // Every New... sets *serial (when given) to the new object's serial.
   // Null (with *error set) when the size is negative or memory runs out.
-  char** NewHandle(int64_t size, Owner owner, int16_t* error);
+  char** NewHandle(int64_t size, Owner owner, int16_t* error, uint64_t* serial = nullptr);
   // A new handle holding a copy of `length` bytes.
-  char** NewHandleFrom(const void* bytes, int64_t length, Owner owner, int16_t* error);
+  char** NewHandleFrom(const void* bytes, int64_t length, Owner owner, int16_t* error,
+                       uint64_t* serial = nullptr);
   // A new handle whose block is `bytes` itself, moved in (left empty); on
   // failure `bytes` is left as it was.
-  char** NewHandleAdopting(std::vector<uint8_t>& bytes, Owner owner, int16_t* error);
+  char** NewHandleAdopting(std::vector<uint8_t>& bytes, Owner owner, int16_t* error, uint64_t* serial = nullptr);
   // Each returns 0 or the error code for the error word.
   int16_t DisposeHandle(char** handle);
   int16_t ResizeHandle(char** handle, int64_t size);
@@ -87,10 +89,10 @@ class HostMemory {
 
   // --- texts -----------------------------------------------------------------
   // The units of a new text holding a copy of `length` units plus a NUL.
-  char16_t* NewText(const char16_t* units, size_t length, Owner owner);
+  char16_t* NewText(const char16_t* units, size_t length, Owner owner, uint64_t* serial = nullptr);
   // A new text whose units are `text` itself, moved in (left empty); on
   // failure `text` is left as it was.
-  char16_t* NewTextAdopting(std::u16string& text, Owner owner);
+  char16_t* NewTextAdopting(std::u16string& text, Owner owner, uint64_t* serial = nullptr);
   // Moves the units of a live text that is not pinned into `out` and
   // disposes of the text (the TakeHandleBytes of texts).
   bool TakeTextUnits(const char16_t* units, std::u16string& out);
@@ -129,7 +131,7 @@ class HostMemory {
   };
   int16_t DisposeHandleLocked(char** handle, bool force);
   int16_t DisposeTextLocked(char16_t* units, bool force);
-  char16_t* RegisterText(std::unique_ptr<std::u16string>& units, Owner owner);
+  char16_t* RegisterText(std::unique_ptr<std::u16string>& units, Owner owner, uint64_t* serial);
 
   mutable std::mutex mutex_;
   uint64_t nextSerial_ = 1;
