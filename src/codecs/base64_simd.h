@@ -1,5 +1,6 @@
-// Vector kernels under base64.cpp (AVX2, 32 characters per step). Private to
-// the codecs folder; callers check CodecCpuLevelInUse() >= kCodecCpuAvx2.
+// Vector kernels under base64.cpp (AVX2, 32 characters per step, and
+// AVX-512 VBMI, 64). Private to the codecs folder; callers check
+// CodecCpuLevelInUse() >= kCodecCpuAvx2 (kCodecCpuAvx512 for the VBMI ones).
 //
 // They only ever handle the easy part: whole groups of 3 bytes to encode, and
 // to decode, whole groups of 4 alphabet characters and the CR/LF line breaks
@@ -28,4 +29,18 @@ int64_t Base64EncodeAvx2(const unsigned char* input, int64_t length, unsigned ch
 // `length` characters (what a clean text decodes to); the caller's bound of
 // 3 bytes per 4 characters read so far then still holds for the whole text.
 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output,
+                              int64_t* written);
+
+// AVX-512 VBMI: encodes 48 input bytes to 64 characters per step while at
+// least 48 remain (reading no byte past them). Returns the input bytes
+// consumed, a multiple of 48.
+int64_t Base64EncodeVbmi(const unsigned char* input, int64_t length, unsigned char* output);
+
+// AVX-512 VBMI: decodes blocks of 64 alphabet characters to 48 bytes while
+// at least 64 characters remain, and stops before the first block that holds
+// anything else (the AVX2 kernel and the scalar rules take it from there).
+// Entered where no group is open, it ends where none is; returns the
+// characters consumed, sets *written to the bytes decoded, and writes no
+// byte past them.
+int64_t Base64DecodeCleanVbmi(const unsigned char* input, int64_t length, unsigned char* output,
                               int64_t* written);
