@@ -31,11 +31,13 @@ Bytes BlockByBlock(Bytes data, int64_t count, bool reverseWords) {
 
 TEST(TeaFast, EveryCountAlignmentDirectionAndLevel) {
   std::mt19937 random(19);
-  Bytes source(8 * 100 + 5);  // 5 trailing bytes that must never change
+  // Up to 130 blocks: every mix of the widest steps (64 and 24 blocks), the
+  // 16-block steps, a padded copy and single blocks.
+  Bytes source(8 * 130 + 5);  // 5 trailing bytes that must never change
   for (auto& byte : source) byte = static_cast<unsigned char>(random());
   for (int level = kCodecCpuPortable; level <= CodecCpuLevelDetected(); ++level) {
     ASSERT_EQ(CodecForceCpuLevel(static_cast<CodecCpuLevel>(level)), level);
-    for (int64_t blocks = 0; blocks <= 100; ++blocks) {
+    for (int64_t blocks = 0; blocks <= 130; ++blocks) {
       for (int64_t count : {blocks, -blocks}) {
         for (bool reverseWords : {false, true}) {
           Bytes input(source.begin(), source.begin() + 8 * blocks + 5);
