@@ -1,9 +1,9 @@
 // The codec commands: 19 LQM_CipherText, 25 LQM_EncodeBase64, 26
 // LQM_DecodeBase64, 45 LQM_LZWCodec and 46 LQM_ComputeCRC.
 //
-// Each handler reads its parameters through src/host, copies its input into
-// one PluginMalloc block, runs a kernel of this folder and sets exactly one
-// result. Every failure (a missing or empty input, a host error, exhausted
+// Each handler reads its parameters through src/host, reads a BLOB input in
+// place in 4D's handle (a text input is converted into one PluginMalloc
+// block), runs a kernel of this folder and sets exactly one result. Every failure (a missing or empty input, a host error, exhausted
 // memory, a mode out of range) gives the command's empty result: an empty
 // text, an empty BLOB or 0. Every block is freed before the handler returns.
 // These commands share no plugin state, so they may run on several threads.
@@ -25,22 +25,21 @@ namespace {
 // also keeps keys of 32,768 bytes and more inside the envelope's range.
 constexpr int64_t kKeyBytesUsed = 16;
 
-// A copy of BLOB parameter n in a new block, or null (and 0) when the BLOB is
-// empty, cannot be read or cannot be copied.
-unsigned char* CopyBlobParameter(const PluginParameters& params, int n, int64_t* length) {
+// The bytes of BLOB parameter n where 4D holds them, read in place and
+// never copied: whole documents pass here, and a copy took as long as a
+// codec. Null (and 0) when the BLOB is empty or its size cannot be read.
+// Nothing resizes the handle while the command runs, so its bytes stay put.
+const unsigned char* BlobParameterBytes(const PluginParameters& params, int n, int64_t* length) {
   *length = 0;
-  const int64_t size = HostGetBlobParameter(params, n, nullptr);
+  const HostHandle handle = HostGetBlobHandleParameter(params, n);
+  if (handle == nullptr) return nullptr;
+  const int64_t size = HostGetHandleSize(handle);
   // A size that reads as negative in 32 bits is no BLOB 4D can hold.
-  if (size <= 0 || static_cast<int32_t>(size) <= 0 || HostGetLastError() != 0) return nullptr;
-  unsigned char* copy = static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(size)));
-  if (copy == nullptr) return nullptr;
-  const int64_t copied = HostGetBlobParameter(params, n, copy);
-  if (HostGetLastError() != 0 || copied != size) {
-    PluginFree(copy);
+  if (HostGetLastError() != 0 || size <= 0 || static_cast<int32_t>(size) <= 0 || *handle == nullptr) {
     return nullptr;
   }
   *length = size;
-  return copy;
+  return reinterpret_cast<const unsigned char*>(*handle);
 }
 
 // Text parameter n as UTF-8 without terminator in a new block (converted
@@ -69,18 +68,24 @@ void ReturnEmptyBlob(const PluginParameters& params) { HostReturnBlob(params, nu
 
 void RunBase64Command(const PluginParameters& params, bool encode) {
   int64_t length = 0;
-  unsigned char* buffer = CopyBlobParameter(params, 1, &length);
-  if (buffer == nullptr) {
+  const unsigned char* input = BlobParameterBytes(params, 1, &length);
+  // Encoding gives exactly 4 characters per started group; decoding at most
+  // 3 bytes per whole group, plus room for one more group.
+  const int64_t capacity = encode ? Base64EncodedLength(length) : 3 * (length / 4 + 1);
+  unsigned char* output =
+      input != nullptr ? static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(capacity))) : nullptr;
+  if (output == nullptr) {
     ReturnEmptyBlob(params);
     return;
   }
-  const bool done = encode ? EncodeBase64InPlace(&buffer, &length) : DecodeBase64InPlace(&buffer, &length);
-  if (done && buffer != nullptr && length > 0) {
-    HostReturnBlob(params, buffer, length);
+  int64_t used = capacity;
+  if (encode) {
+    Base64EncodeInto(input, length, output);
   } else {
-    ReturnEmptyBlob(params);
+    used = Base64DecodeInto(input, length, output);
   }
-  PluginFree(buffer);
+  HostReturnBlob(params, used > 0 ? output : nullptr, used);
+  PluginFree(output);
 }
 
 }  // namespace
@@ -134,7 +139,7 @@ void LQM_LZWCodec(const PluginParameters& params) {
     return;
   }
   int64_t length = 0;
-  unsigned char* input = CopyBlobParameter(params, 2, &length);
+  const unsigned char* input = BlobParameterBytes(params, 2, &length);
   if (input == nullptr) {
     ReturnEmptyBlob(params);
     return;
@@ -142,9 +147,6 @@ void LQM_LZWCodec(const PluginParameters& params) {
   unsigned char* output = nullptr;
   int64_t outputLength = 0;
   const bool done = RunLzwCodec(request, input, length, &output, &outputLength);
-  // The input copy goes before the host copies the result, so the two are
-  // never held at once (the command's peak memory).
-  PluginFree(input);
   if (done && output != nullptr && outputLength > 0) {
     HostReturnBlob(params, output, outputLength);
   } else {
@@ -159,13 +161,12 @@ void LQM_ComputeCRC(const PluginParameters& params) {
   if (model > 2) model = 2;
   if (engine > 1) engine = 0;
   int64_t length = 0;
-  unsigned char* data = CopyBlobParameter(params, 1, &length);
+  const unsigned char* data = BlobParameterBytes(params, 1, &length);
   if (data == nullptr) {
     HostReturnLong(params, 0);
     return;
   }
   const uint32_t crc = ComputeCrc(data, length, model, engine);
-  PluginFree(data);
   // CRC-32 values of 0x80000000 and above come back negative, same bits.
   HostReturnLong(params, static_cast<int32_t>(crc));
 }

@@ -1275,7 +1275,7 @@ LzwSettings LzwSettingsFromRequest(const LzwCodecRequest& request) {
   return settings;
 }
 
-bool RunLzwCodec(const LzwCodecRequest& request, unsigned char* input, int64_t length,
+bool RunLzwCodec(const LzwCodecRequest& request, const unsigned char* input, int64_t length,
                  unsigned char** output, int64_t* outputLength) {
   *output = nullptr;
   *outputLength = 0;
@@ -1283,6 +1283,14 @@ bool RunLzwCodec(const LzwCodecRequest& request, unsigned char* input, int64_t l
   if (mode > 2) return false;
   const LzwSettings settings = LzwSettingsFromRequest(request);
   if (mode == 0) return LzwExpand(input, length, settings, output, outputLength);
-  if (mode == 2) LzwApplyPredictor(request.pixelsPerRow, request.bytesPerPixel, input, length);
-  return LzwCompress(input, length, settings, output, outputLength);
+  if (mode == 1) return LzwCompress(input, length, settings, output, outputLength);
+  // The differenced rows, in a block freed before the caller copies the
+  // result, so that the input, this copy and two outputs never coexist.
+  unsigned char* rows = length > 0 ? static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(length))) : nullptr;
+  if (length > 0 && rows == nullptr) return false;
+  if (rows != nullptr) std::memcpy(rows, input, static_cast<size_t>(length));
+  LzwApplyPredictor(request.pixelsPerRow, request.bytesPerPixel, rows, length);
+  const bool done = LzwCompress(rows, length, settings, output, outputLength);
+  PluginFree(rows);
+  return done;
 }

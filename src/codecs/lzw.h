@@ -139,7 +139,8 @@ struct LzwCodecRequest {
 };
 
 LzwSettings LzwSettingsFromRequest(const LzwCodecRequest& request);
-// The command's work on its own copy of the input (the predictor changes it).
-// False, with no block, for a mode outside 0..2 and every failure above.
-bool RunLzwCodec(const LzwCodecRequest& request, unsigned char* input, int64_t length,
+// The command's work. The input is only read: the predictor (mode 2) works
+// on a copy of its own. False, with no block, for a mode outside 0..2 and
+// every failure above.
+bool RunLzwCodec(const LzwCodecRequest& request, const unsigned char* input, int64_t length,
                  unsigned char** output, int64_t* outputLength);

@@ -217,6 +217,11 @@ int64_t HostGetBlobParameter(const PluginParameters& params, int n, void* buffer
   return MeasureOrCopyBlob(LoadUnaligned<HostHandle>(slot), buffer);
 }
 
+HostHandle HostGetBlobHandleParameter(const PluginParameters& params, int n) {
+  const void* slot = ParameterSlot(params, n);
+  return slot != nullptr ? LoadUnaligned<HostHandle>(slot) : nullptr;
+}
+
 void HostReturnLong(const PluginParameters& params, int32_t value) {
   if (params.result == nullptr) return;
   StoreUnaligned<int64_t>(params.result, value);

@@ -69,6 +69,11 @@ void HostSetVariableParameter(const PluginParameters& params, int n, const HostV
                               bool clearFirst);
 // Byte length of BLOB parameter N; copies the bytes when buffer is not null.
 int64_t HostGetBlobParameter(const PluginParameters& params, int n, void* buffer);
+// The handle of BLOB parameter N, still 4D's (the SDK's
+// PA_GetBlobHandleParameter): its bytes can be read in place through
+// *handle, its size with HostGetHandleSize. Null for an empty BLOB or a
+// missing slot. Never disposed or resized by the plugin.
+HostHandle HostGetBlobHandleParameter(const PluginParameters& params, int n);
 
 void HostReturnLong(const PluginParameters& params, int32_t value);
 // The text result takes a copy of the NUL-terminated UTF-16 string.

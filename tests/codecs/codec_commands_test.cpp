@@ -267,6 +267,28 @@ TEST_F(CodecCommands, LzwPredictorIsAppliedOnlyWithAPositiveRowShape) {
   EXPECT_EQ(Lzw(0, Lzw(2, pixels, 3, 3, 8, 12, 3, -1), 3, 3, 8, 12), pixels);
 }
 
+// The BLOB commands read their input where 4D holds it; none may change it,
+// the predictor (which differences rows) included. The arguments after each
+// call are the arguments before it.
+TEST_F(CodecCommands, InputsAreLeftAsTheyWere) {
+  std::mt19937 generator(45);
+  const Bytes pixels = RandomBytes(generator, 3000, 8);
+  const Value stream = BlobBytes(Lzw(1, pixels, 3, 3, 8, 12));
+  const std::vector<std::pair<int32_t, std::vector<Value>>> calls = {
+      {46, {BlobBytes(pixels), Integer(2), Integer(1)}},
+      {25, {BlobBytes(pixels)}},
+      {26, {Blob("SGVs\r\nbG8s\r\nIDRE")}},
+      {45, {Integer(0), stream, Integer(3), Integer(3), Integer(0), Integer(0), Longint(8), Longint(12)}},
+      {45, {Integer(1), BlobBytes(pixels), Integer(3), Integer(3), Integer(0), Integer(0), Longint(8), Longint(12)}},
+      {45, {Integer(2), BlobBytes(pixels), Integer(3), Integer(3), Integer(100), Integer(3), Longint(8), Longint(12)}},
+      {19, {Text("a text to seal"), Text("key"), Integer(1), Integer(1)}},
+  };
+  for (const auto& [routine, args] : calls) {
+    const CallOutcome outcome = Call(routine, args);
+    EXPECT_EQ(outcome.args, args) << "routine " << routine;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Command 19
 // ---------------------------------------------------------------------------
