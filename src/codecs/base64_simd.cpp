@@ -310,6 +310,8 @@ LQM_TARGET_AVX2 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_
 
 #define LQM_TARGET_VBMI __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
 
+constexpr int64_t kStreamingBytes = int64_t{16} << 20;
+
 // AVX-512 VBMI, after Muła and Lemire, "Base64 encoding and decoding at
 // almost the speed of a memory copy" (SPE 2020): a byte permutation spreads
 // the groups, a multishift lifts each 6-bit field into its own byte and a
@@ -323,6 +325,21 @@ LQM_TARGET_VBMI int64_t Base64EncodeVbmi(const unsigned char* input, int64_t len
   const __m512i alphabet = _mm512_loadu_si512(kAlphabet);
   constexpr __mmask64 kGroupBytes = (__mmask64{1} << 48) - 1;
   int64_t done = 0;
+  if (length >= kStreamingBytes && (reinterpret_cast<uintptr_t>(output) & 15) == 0) {
+    // Groups of 12 bytes (16 characters) up to the first 64-byte boundary.
+    for (; (reinterpret_cast<uintptr_t>(output) & 63) != 0; done += 12, output += 16) {
+      const __m512i bytes = _mm512_maskz_loadu_epi8(0xFFF, input + done);
+      const __m512i fields = _mm512_multishift_epi64_epi8(offsets, _mm512_permutexvar_epi8(spread, bytes));
+      _mm512_mask_storeu_epi8(output, 0xFFFF, _mm512_permutexvar_epi8(fields, alphabet));
+    }
+    for (; length - done >= 48; done += 48, output += 64) {
+      const __m512i bytes = _mm512_maskz_loadu_epi8(kGroupBytes, input + done);
+      const __m512i fields = _mm512_multishift_epi64_epi8(offsets, _mm512_permutexvar_epi8(spread, bytes));
+      _mm512_stream_si512(reinterpret_cast<__m512i*>(output), _mm512_permutexvar_epi8(fields, alphabet));
+    }
+    _mm_sfence();
+    return done;
+  }
   for (; length - done >= 48; done += 48, output += 64) {
     const __m512i bytes = _mm512_maskz_loadu_epi8(kGroupBytes, input + done);
     const __m512i fields = _mm512_multishift_epi64_epi8(offsets, _mm512_permutexvar_epi8(spread, bytes));

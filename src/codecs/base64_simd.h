@@ -33,7 +33,11 @@ int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsign
 
 // AVX-512 VBMI: encodes 48 input bytes to 64 characters per step while at
 // least 48 remain (reading no byte past them). Returns the input bytes
-// consumed, a multiple of 48.
+// consumed, a multiple of 12. An input of 16 MiB or more whose output is
+// 16-byte aligned is written with non-temporal stores (such an output
+// cannot stay in the caches, and they save reading each line in before
+// overwriting it: a quarter less time); a few 12-byte steps reach the
+// first 64-byte boundary.
 int64_t Base64EncodeVbmi(const unsigned char* input, int64_t length, unsigned char* output);
 
 // AVX-512 VBMI: decodes blocks of 64 alphabet characters to 48 bytes while

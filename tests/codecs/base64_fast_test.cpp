@@ -6,6 +6,8 @@
 // between groups, which the vector path skips itself).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,6 +79,28 @@ TEST_F(Base64Fast, EncodingEveryLengthAndAlignment) {
     ExpectSameDecoding(expected, "clean " + std::to_string(length));
     CodecForceCpuLevel(kCodecCpuAvx512);
     ASSERT_EQ(DecodeAt(expected, 3), input) << length;
+  }
+}
+
+// Outputs of 16 MiB and more are written with non-temporal stores from the
+// first 64-byte boundary on; every start of the output relative to that
+// boundary, against the portable encoding.
+TEST_F(Base64Fast, EncodingLongInputsAtEveryOutputAlignment) {
+  std::mt19937 random(26);
+  Bytes input((size_t{16} << 20) + 37);
+  for (auto& byte : input) byte = static_cast<unsigned char>(random());
+  const size_t encodedLength = static_cast<size_t>(Base64EncodedLength(static_cast<int64_t>(input.size())));
+  CodecForceCpuLevel(kCodecCpuPortable);
+  Bytes expected(encodedLength);
+  Base64EncodeInto(input.data(), static_cast<int64_t>(input.size()), expected.data());
+  CodecForceCpuLevel(CodecCpuLevelDetected());
+  Bytes output(encodedLength + 64);
+  const size_t base = (64 - reinterpret_cast<uintptr_t>(output.data()) % 64) % 64;
+  for (size_t offset : {0, 4, 16, 32, 48}) {
+    if (base + offset + encodedLength > output.size()) output.resize(base + offset + encodedLength);
+    unsigned char* at = output.data() + (64 - reinterpret_cast<uintptr_t>(output.data()) % 64) % 64 + offset;
+    Base64EncodeInto(input.data(), static_cast<int64_t>(input.size()), at);
+    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), at)) << "output at 64-byte boundary + " << offset;
   }
 }
 
