@@ -163,6 +163,19 @@ constexpr ByteTable64 BuildPack48() {
   return pack;
 }
 constexpr ByteTable64 kPack48 = BuildPack48();
+// Four blocks decode to 192 bytes, three whole 64-byte lines: line k takes
+// the decoded bytes from 64k to 64k + 63, which lie in the packed results of
+// blocks b and b + 1 (b = k, from byte 16k of block b on); index bit 6
+// picks the second register of a two-register permutation.
+constexpr ByteTable64 BuildLine(int line) {
+  ByteTable64 indices{};
+  const int firstBytes = 48 - 16 * line;  // how many come from the first block
+  for (int j = 0; j < 64; ++j) {
+    indices[j] = j < firstBytes ? kPack48[16 * line + j] : static_cast<unsigned char>(64 + kPack48[j - firstBytes]);
+  }
+  return indices;
+}
+constexpr ByteTable64 kLines[3] = {BuildLine(0), BuildLine(1), BuildLine(2)};
 
 }  // namespace
 
@@ -356,6 +369,43 @@ LQM_TARGET_VBMI int64_t Base64DecodeCleanVbmi(const unsigned char* input, int64_
   constexpr __mmask64 kDecodedBytes = (__mmask64{1} << 48) - 1;
   int64_t done = 0;
   unsigned char* out = output;
+  if (length >= kStreamingBytes && (reinterpret_cast<uintptr_t>(out) & 15) == 0) {
+    // As the encoder: a long output is streamed. Single blocks (48 bytes)
+    // bring it to a 64-byte boundary, then four blocks a step fill three
+    // whole lines.
+    const __m512i lines[3] = {_mm512_loadu_si512(kLines[0].data()), _mm512_loadu_si512(kLines[1].data()),
+                              _mm512_loadu_si512(kLines[2].data())};
+    for (; (reinterpret_cast<uintptr_t>(out) & 63) != 0; done += 64, out += 48) {
+      const __m512i characters = _mm512_loadu_si512(input + done);
+      const __m512i values = _mm512_permutex2var_epi8(lookupLow, characters, lookupHigh);
+      if (_mm512_movepi8_mask(_mm512_or_si512(values, characters)) != 0) {
+        *written = out - output;
+        return done;
+      }
+      const __m512i groups =
+          _mm512_madd_epi16(_mm512_maddubs_epi16(values, _mm512_set1_epi32(0x01400140)), _mm512_set1_epi32(0x00011000));
+      _mm512_mask_storeu_epi8(out, kDecodedBytes, _mm512_permutexvar_epi8(pack, groups));
+    }
+    for (; length - done >= 256; done += 256, out += 192) {
+      __m512i groups[4];
+      __m512i outside = _mm512_setzero_si512();
+#pragma GCC unroll 4
+      for (int block = 0; block < 4; ++block) {
+        const __m512i characters = _mm512_loadu_si512(input + done + 64 * block);
+        const __m512i values = _mm512_permutex2var_epi8(lookupLow, characters, lookupHigh);
+        outside = _mm512_ternarylogic_epi32(outside, values, characters, 0xFE);  // a | b | c
+        groups[block] = _mm512_madd_epi16(_mm512_maddubs_epi16(values, _mm512_set1_epi32(0x01400140)),
+                                          _mm512_set1_epi32(0x00011000));
+      }
+      if (_mm512_movepi8_mask(outside) != 0) break;
+#pragma GCC unroll 3
+      for (int line = 0; line < 3; ++line) {
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(out + 64 * line),
+                            _mm512_permutex2var_epi8(groups[line], lines[line], groups[line + 1]));
+      }
+    }
+    _mm_sfence();
+  }
   // Two blocks a step with one test for both; the single steps below find
   // which block stops, and take the last one.
   for (; length - done >= 128; done += 128, out += 96) {

@@ -104,6 +104,37 @@ TEST_F(Base64Fast, EncodingLongInputsAtEveryOutputAlignment) {
   }
 }
 
+// Texts of 16 MiB and more decode with non-temporal stores, four blocks
+// (three output lines) a step, once the output reaches a 64-byte boundary:
+// every output alignment, with runs of four skipped characters between
+// blocks (the output stays where it was, so streaming resumes after them)
+// stopping a four-block step, a single step and an alignment step, then a
+// stray character, a line break and padding near the end, against the
+// portable rules.
+TEST_F(Base64Fast, DecodingLongTextsAtEveryOutputAlignment) {
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::mt19937 random(62);
+  Bytes text((size_t{17} << 20) + 4 * 999);
+  for (auto& byte : text) byte = alphabet[random() % 64];
+  for (size_t at : {size_t{64}, size_t{4 + 64 * 7}, size_t{8 + 64 * 4001}, size_t{12 + 64 * 50002}}) {
+    std::fill(text.begin() + static_cast<std::ptrdiff_t>(at), text.begin() + static_cast<std::ptrdiff_t>(at + 4), '*');
+  }
+  text[text.size() - 5000] = '*';
+  text[text.size() - 3001] = '\n';
+  text[text.size() - 2] = '=';
+  CodecForceCpuLevel(kCodecCpuPortable);
+  const Bytes expected = DecodeAt(text, 0);
+  CodecForceCpuLevel(CodecCpuLevelDetected());
+  Bytes output(3 * (text.size() / 4 + 1) + 128);
+  const size_t base = (64 - reinterpret_cast<uintptr_t>(output.data()) % 64) % 64;
+  for (size_t offset : {0, 16, 32, 48, 8}) {
+    unsigned char* at = output.data() + base + offset;
+    const int64_t used = Base64DecodeInto(text.data(), static_cast<int64_t>(text.size()), at);
+    ASSERT_EQ(used, static_cast<int64_t>(expected.size())) << "offset " << offset;
+    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), at)) << "output at 64-byte boundary + " << offset;
+  }
+}
+
 TEST_F(Base64Fast, DecodingWhereTheVectorPathMustStop) {
   std::mt19937 random(26);
   Bytes plain(600);
