@@ -491,23 +491,33 @@ inline Slot FirstProbeHit(const Slot* index, uint32_t* slot, size_t slotCount, u
 // (climbing from the recent code when it is longer). On long runs (the white
 // of a page, the zeros of its differenced rows) this skips almost every
 // lookup; the stream is the same, only found sooner.
-template <typename Slot>
-bool CompressWithIndex(LzwEngine& engine, const unsigned char* input, int64_t length, const LzwSettings& settings) {
-  const int32_t highestRoot = engine.highestRoot;
-  const int32_t limit = engine.maxCode - 1;  // the last code a dictionary assigns
-  const int32_t codeBits = engine.maxBits;
-  const Slot codeMask = (Slot{1} << codeBits) - 1;
-  // Each code written adds at most one string, so an input of n bytes
-  // assigns at most n codes: a short input gets an index and per-code tables
-  // sized to that (still at most half full) instead of the whole code space.
-  // Where a string lands in the index changes nothing in the stream, only
-  // how fast it is found. The index keeps one bit above the roots, so that
-  // the hash's suffix shift stays positive.
+// Each code written adds at most one string, so an input of n bytes assigns
+// at most n codes: a short input gets an index and per-code tables sized to
+// that (still at most half full) instead of the whole code space. Where a
+// string lands in the index changes nothing in the stream, only how fast it
+// is found. The index keeps one bit above the roots, so that the hash's
+// suffix shift stays positive.
+int32_t IndexSlotBits(const LzwEngine& engine, int64_t length) {
   const int64_t codesAssigned = length < engine.capacity ? length : engine.capacity;
   int32_t slotBits = engine.rootBits + 1;
   while (slotBits < engine.maxBits + 1 && (int64_t{1} << slotBits) < 2 * codesAssigned) ++slotBits;
+  return slotBits;
+}
+
+// kCodeBits and kHashShift, when not 0, are the values the engine and
+// IndexSlotBits give (TIFF's shape on a long input has a copy of its own):
+// as constants they turn the lookup's shifts into immediates and leave
+// registers for the loop's other values.
+template <typename Slot, int32_t kCodeBits = 0, int32_t kHashShift = 0>
+bool CompressWithIndex(LzwEngine& engine, const unsigned char* input, int64_t length, const LzwSettings& settings) {
+  const int32_t highestRoot = engine.highestRoot;
+  const int32_t limit = engine.maxCode - 1;  // the last code a dictionary assigns
+  const int32_t codeBits = kCodeBits != 0 ? kCodeBits : engine.maxBits;
+  const Slot codeMask = (Slot{1} << codeBits) - 1;
+  const int64_t codesAssigned = length < engine.capacity ? length : engine.capacity;
+  const int32_t slotBits = IndexSlotBits(engine, length);
   const uint32_t slotMask = (1u << slotBits) - 1;
-  const int32_t hashShift = slotBits - engine.rootBits;
+  const int32_t hashShift = kHashShift != 0 ? kHashShift : slotBits - engine.rootBits;
   const size_t slotCount = size_t{1} << slotBits;
   const int64_t highestCode = static_cast<int64_t>(highestRoot) + engine.reservedCount + codesAssigned;
   const size_t codeCount = static_cast<size_t>(highestCode < engine.maxCode ? highestCode : engine.maxCode) + 1;
@@ -1013,8 +1023,14 @@ bool LzwCompress(const unsigned char* input, int64_t length, const LzwSettings& 
     for (int64_t position = 0; position < length; ++position) highest |= input[position] > highestRoot;
     if (highest != 0) return Fail(engine, output, outputLength);
   }
-  const bool done = engine.maxBits <= 12 ? CompressWithIndex<uint32_t>(engine, input, length, settings)
-                                         : CompressWithIndex<uint64_t>(engine, input, length, settings);
+  bool done = false;
+  if (engine.maxBits == 12 && engine.rootBits == 8 && IndexSlotBits(engine, length) == 13) {
+    done = CompressWithIndex<uint32_t, 12, 5>(engine, input, length, settings);
+  } else if (engine.maxBits <= 12) {
+    done = CompressWithIndex<uint32_t>(engine, input, length, settings);
+  } else {
+    done = CompressWithIndex<uint64_t>(engine, input, length, settings);
+  }
   if (!done) return Fail(engine, output, outputLength);
   FinishOutput(engine, output, outputLength);
   return true;
