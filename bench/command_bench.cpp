@@ -12,10 +12,10 @@
 // memory: otherwise every 64 MiB block is a fresh mapping, and its page
 // faults (kernel page clearing, about 2.7 us a page in this VM) cost more
 // than the codecs and make the per-size ratios hostage to glibc's dynamic
-// thresholds. The setting is made once, by the first command case; the
-// command cases run after every kernel case (registration order), and the
-// memory case is registered first so that it still measures the default
-// allocator.
+// thresholds. The setting is made once, by the first command case; `make
+// bench` runs the memory and command cases in a process of their own, after
+// the kernel cases, and the memory case is registered first so that it
+// still measures the default allocator.
 #if defined(LQM_BENCH_COMMANDS)
 #include <cstdint>
 #include <memory>

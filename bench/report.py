@@ -4,7 +4,9 @@ docs/benchmarks.md: a throughput table per codec, the ratios the targets are
 written against, and an SVG plot of throughput against size drawn here
 (no plotting library needed).
 
-Usage: report.py BENCH.json OUT.md [OUT.svg]
+Usage: report.py BENCH.json [MORE.json ...] OUT.md [OUT.svg]
+(several runs' files are merged: `make bench` runs the kernels and the
+commands separately)
 Medians are used throughout; ratios are ours / yardstick in the same run.
 The page ends with a "Gaps" section: the targets not met, computed from the
 run, followed by bench/gaps.md (hand-kept analysis: where the time goes and
@@ -252,9 +254,14 @@ def svg_plot(results, path):
 
 
 def main():
-    source, target = sys.argv[1], sys.argv[2]
-    plot = sys.argv[3] if len(sys.argv) > 3 else target.rsplit("/", 1)[0] + "/benchmarks.svg"
-    context, results = load(source)
+    sources = [arg for arg in sys.argv[1:] if arg.endswith(".json")]
+    target = next(arg for arg in sys.argv[1:] if arg.endswith(".md"))
+    plot = next((arg for arg in sys.argv[1:] if arg.endswith(".svg")), target.rsplit("/", 1)[0] + "/benchmarks.svg")
+    context, results = {}, {}
+    for source in sources:
+        more_context, more_results = load(source)
+        context = context or more_context
+        results.update(more_results)
     svg_plot(results, plot)
     lines = [
         "# Codec benchmarks",
