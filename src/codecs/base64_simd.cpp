@@ -184,7 +184,9 @@ constexpr ByteTable64 kLines[3] = {BuildLine(0), BuildLine(1), BuildLine(2)};
 
 // GCC 12's AVX-512 headers start some intrinsics from an undefined vector,
 // which it then reports as maybe uninitialised.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define LQM_TARGET_AVX2 __attribute__((target("avx2")))
 

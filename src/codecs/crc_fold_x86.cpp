@@ -23,7 +23,9 @@
 // GCC 12's AVX-512 headers start some intrinsics from an undefined register
 // and then warn about it at every inlined use; the values are fully written.
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define LQM_TARGET_CLMUL __attribute__((target("ssse3,sse4.1,pclmul")))
 #define LQM_TARGET_VCLMUL \

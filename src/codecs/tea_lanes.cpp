@@ -25,7 +25,9 @@
 #include <immintrin.h>
 
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define LQM_TARGET_AVX2 __attribute__((target("avx2")))
 #define LQM_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
