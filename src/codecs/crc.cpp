@@ -162,25 +162,19 @@ void BuildFoldSeed(uint32_t reg, int width, bool reflectInput, unsigned char see
 // The table engine with the folding kernels in front: the register after
 // the folded part, or false when no kernel runs here (short input, portable
 // CPU level). *folded is the number of bytes it covers.
-template <typename Register, typename Table>
-bool FoldWholeChunks(const unsigned char* data, int64_t length, Register initial, int width, const Table& table,
-                     bool reflectInput, const CrcFoldConstants& constants, Register* reg, int64_t* folded) {
+// `reduce` gives the CRC of the folded 16-byte chunk from a zero register,
+// in the caller's fastest table engine (for reflected CRC-32 one sliced step
+// instead of sixteen byte steps, which were a third of a 1 KiB CRC).
+template <typename Register, typename Reduce>
+bool FoldWholeChunks(const unsigned char* data, int64_t length, Register initial, int width, bool reflectInput,
+                     const CrcFoldConstants& constants, Reduce reduce, Register* reg, int64_t* folded) {
   if (length < kCrcFoldMinimum) return false;
   unsigned char seed[16];
   unsigned char remainder[16];
   BuildFoldSeed(static_cast<uint32_t>(initial & WidthMask(width)), width, reflectInput, seed);
   *folded = length & ~int64_t{15};
   if (!CrcFold(data, *folded, seed, constants, remainder)) return false;
-  // The folded chunk's CRC from a zero register. For reflected CRC-32 one
-  // sliced step instead of sixteen byte steps: they were a third of a 1 KiB
-  // CRC.
-  if constexpr (sizeof(Register) == 4) {
-    if (reflectInput && &table == &kCrc32Table) {
-      *reg = ReflectedSlicedCrc32(remainder, 16, 0, 0, false);
-      return true;
-    }
-  }
-  *reg = TableCrc<Register>(remainder, 16, 0, width, table, 0, reflectInput, false);
+  *reg = reduce(remainder);
   return true;
 }
 
@@ -239,7 +233,10 @@ uint16_t CrcTable16(const unsigned char* data, int64_t length, uint16_t initial,
         ccitt ? (reflectInput ? kCcittFoldReflected : kCcittFold) : (reflectInput ? kArcFoldReflected : kArcFold);
     uint16_t reg = 0;
     int64_t folded = 0;
-    if (FoldWholeChunks<uint16_t>(data, length, initial, width, table, reflectInput, fold, &reg, &folded)) {
+    const auto reduce = [&](const unsigned char* chunk) {
+      return TableCrc<uint16_t>(chunk, 16, 0, width, table, 0, reflectInput, false);
+    };
+    if (FoldWholeChunks<uint16_t>(data, length, initial, width, reflectInput, fold, reduce, &reg, &folded)) {
       return TableCrc<uint16_t>(data + folded, length - folded, reg, width, table, finalXor, reflectInput,
                                 reflectResult);
     }
@@ -258,8 +255,12 @@ uint32_t CrcTable32(const unsigned char* data, int64_t length, uint32_t initial,
     }
     uint32_t reg = 0;
     int64_t folded = 0;
-    if (FoldWholeChunks<uint32_t>(data, length, initial, width, kCrc32Table, reflectInput,
-                                  reflectInput ? kCrc32FoldReflected : kCrc32Fold, &reg, &folded)) {
+    const auto reduce = [&](const unsigned char* chunk) {
+      return reflectInput ? ReflectedSlicedCrc32(chunk, 16, 0, 0, false)
+                          : TableCrc<uint32_t>(chunk, 16, 0, width, kCrc32Table, 0, false, false);
+    };
+    if (FoldWholeChunks<uint32_t>(data, length, initial, width, reflectInput,
+                                  reflectInput ? kCrc32FoldReflected : kCrc32Fold, reduce, &reg, &folded)) {
       data += folded;
       length -= folded;
       initial = reg;
