@@ -28,7 +28,7 @@ void EncodeOursScalar(benchmark::State& state) { EncodeOurs(state, kCodecCpuPort
 
 void DecodeOurs(benchmark::State& state, CodecCpuLevel level, bool lines) {
   const BenchBytes& text = Base64Text(static_cast<size_t>(state.range(0)), lines);
-  BenchBytes out(3 * (text.size() / 4 + 1));
+  BenchBytes out(static_cast<size_t>(Base64DecodedCapacity(static_cast<int64_t>(text.size()))));
   CodecForceCpuLevel(level);
   ClearUpperVectorState();
   for (auto _ : state) benchmark::DoNotOptimize(Base64DecodeInto(text.data(), static_cast<int64_t>(text.size()), out.data()));

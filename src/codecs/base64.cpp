@@ -165,8 +165,7 @@ int64_t Base64DecodeInto(const unsigned char* input, int64_t n, unsigned char* o
 
 bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length) {
   const int64_t n = *length > 0 && *buffer != nullptr ? *length : 0;
-  // 3 bytes per whole group of 4 characters, plus room for one more group.
-  const int64_t capacity = 3 * (n / 4 + 1);
+  const int64_t capacity = Base64DecodedCapacity(n);
   unsigned char* work = static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(capacity)));
   if (work == nullptr) return false;
   const int64_t used = Base64DecodeInto(*buffer, n, work);

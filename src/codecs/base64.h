@@ -18,11 +18,14 @@ bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length);
 
 // The kernels under the routines above, for callers with their own buffers.
 // Base64EncodeInto writes exactly Base64EncodedLength(n) characters.
-// Base64DecodeInto writes at most 3 * (n / 4 + 1) bytes and returns how many.
-// Both use the AVX2 kernels of base64_simd.h when the CPU level allows; the
-// results are the same on every level.
+// Base64DecodeInto writes at most Base64DecodedCapacity(n) bytes and returns
+// how many. Both use the vector kernels of base64_simd.h (AVX2, AVX-512
+// VBMI) when the CPU level allows; the results are the same on every level.
 void Base64EncodeInto(const unsigned char* input, int64_t n, unsigned char* output);
 int64_t Base64DecodeInto(const unsigned char* input, int64_t n, unsigned char* output);
 
 // The encoded length of n bytes: 4 characters per started group of 3.
 inline int64_t Base64EncodedLength(int64_t n) { return 4 * ((n + 2) / 3); }
+// Room for decoding n characters: 3 bytes per whole group of 4, plus one
+// more group.
+inline int64_t Base64DecodedCapacity(int64_t n) { return 3 * (n / 4 + 1); }

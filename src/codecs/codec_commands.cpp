@@ -3,9 +3,10 @@
 //
 // Each handler reads its parameters through src/host, reads a BLOB input in
 // place in 4D's handle (a text input is converted into one PluginMalloc
-// block), runs a kernel of this folder and sets exactly one result. Every failure (a missing or empty input, a host error, exhausted
-// memory, a mode out of range) gives the command's empty result: an empty
-// text, an empty BLOB or 0. Every block is freed before the handler returns.
+// block), runs a kernel of this folder and sets exactly one result. Every
+// failure (a missing or empty input, a host error, exhausted memory, a mode
+// out of range) gives the command's empty result: an empty text, an empty
+// BLOB or 0. Every block is freed before the handler returns.
 // These commands share no plugin state, so they may run on several threads.
 #include <cstddef>
 #include <cstdint>
@@ -69,9 +70,7 @@ void ReturnEmptyBlob(const PluginParameters& params) { HostReturnBlob(params, nu
 void RunBase64Command(const PluginParameters& params, bool encode) {
   int64_t length = 0;
   const unsigned char* input = BlobParameterBytes(params, 1, &length);
-  // Encoding gives exactly 4 characters per started group; decoding at most
-  // 3 bytes per whole group, plus room for one more group.
-  const int64_t capacity = encode ? Base64EncodedLength(length) : 3 * (length / 4 + 1);
+  const int64_t capacity = encode ? Base64EncodedLength(length) : Base64DecodedCapacity(length);
   unsigned char* output =
       input != nullptr ? static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(capacity))) : nullptr;
   if (output == nullptr) {

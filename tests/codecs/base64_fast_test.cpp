@@ -31,7 +31,7 @@ Bytes DecodeAt(const Bytes& input, int offset) {
   Bytes shifted(input.size() + 16);
   std::copy(input.begin(), input.end(), shifted.begin() + offset);
   // Exactly the promised capacity, so an overrun shows under the sanitizers.
-  Bytes output(3 * (input.size() / 4 + 1));
+  Bytes output(static_cast<size_t>(Base64DecodedCapacity(static_cast<int64_t>(input.size()))));
   output.resize(static_cast<size_t>(
       Base64DecodeInto(shifted.data() + offset, static_cast<int64_t>(input.size()), output.data())));
   return output;
@@ -125,7 +125,7 @@ TEST_F(Base64Fast, DecodingLongTextsAtEveryOutputAlignment) {
   CodecForceCpuLevel(kCodecCpuPortable);
   const Bytes expected = DecodeAt(text, 0);
   CodecForceCpuLevel(CodecCpuLevelDetected());
-  Bytes output(3 * (text.size() / 4 + 1) + 128);
+  Bytes output(static_cast<size_t>(Base64DecodedCapacity(static_cast<int64_t>(text.size()))) + 128);
   const size_t base = (64 - reinterpret_cast<uintptr_t>(output.data()) % 64) % 64;
   for (size_t offset : {0, 16, 32, 48, 8}) {
     unsigned char* at = output.data() + base + offset;
