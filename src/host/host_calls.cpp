@@ -211,12 +211,6 @@ void HostSetVariableParameter(const PluginParameters& params, int n, const HostV
   std::memcpy(&target->value, &variable.value, valueBytes);
 }
 
-int64_t HostGetBlobParameter(const PluginParameters& params, int n, void* buffer) {
-  const void* slot = ParameterSlot(params, n);
-  if (slot == nullptr) return 0;
-  return MeasureOrCopyBlob(LoadUnaligned<HostHandle>(slot), buffer);
-}
-
 HostHandle HostGetBlobHandleParameter(const PluginParameters& params, int n) {
   const void* slot = ParameterSlot(params, n);
   return slot != nullptr ? LoadUnaligned<HostHandle>(slot) : nullptr;

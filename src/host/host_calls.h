@@ -67,8 +67,6 @@ HostVariable HostGetVariableParameter(const PluginParameters& params, int n);
 // storage with the parameter (an array resized in place).
 void HostSetVariableParameter(const PluginParameters& params, int n, const HostVariable& variable,
                               bool clearFirst);
-// Byte length of BLOB parameter N; copies the bytes when buffer is not null.
-int64_t HostGetBlobParameter(const PluginParameters& params, int n, void* buffer);
 // The handle of BLOB parameter N, still 4D's (the SDK's
 // PA_GetBlobHandleParameter): its bytes can be read in place through
 // *handle, its size with HostGetHandleSize. Null for an empty BLOB or a
