@@ -476,6 +476,19 @@ inline Slot FirstProbeHit(const Slot* index, uint32_t* slot, size_t slotCount, u
   return index[*slot];
 }
 
+// Each code written adds at most one string, so an input of n bytes assigns
+// at most n codes: a short input gets an index and per-code tables sized to
+// that (still at most half full) instead of the whole code space. Where a
+// string lands in the index changes nothing in the stream, only how fast it
+// is found. The index keeps one bit above the roots, so that the hash's
+// suffix shift stays positive.
+int32_t IndexSlotBits(const LzwEngine& engine, int64_t length) {
+  const int64_t codesAssigned = length < engine.capacity ? length : engine.capacity;
+  int32_t slotBits = engine.rootBits + 1;
+  while (slotBits < engine.maxBits + 1 && (int64_t{1} << slotBits) < 2 * codesAssigned) ++slotBits;
+  return slotBits;
+}
+
 // Compression proper. Slot is an unsigned integer wide enough for a slot of
 // the dictionary index: (prefix << 8 | suffix) << maxBits | code, 0 when
 // empty (no string code is 0). 32 bits hold it up to 12-bit codes.
@@ -491,19 +504,7 @@ inline Slot FirstProbeHit(const Slot* index, uint32_t* slot, size_t slotCount, u
 // (climbing from the recent code when it is longer). On long runs (the white
 // of a page, the zeros of its differenced rows) this skips almost every
 // lookup; the stream is the same, only found sooner.
-// Each code written adds at most one string, so an input of n bytes assigns
-// at most n codes: a short input gets an index and per-code tables sized to
-// that (still at most half full) instead of the whole code space. Where a
-// string lands in the index changes nothing in the stream, only how fast it
-// is found. The index keeps one bit above the roots, so that the hash's
-// suffix shift stays positive.
-int32_t IndexSlotBits(const LzwEngine& engine, int64_t length) {
-  const int64_t codesAssigned = length < engine.capacity ? length : engine.capacity;
-  int32_t slotBits = engine.rootBits + 1;
-  while (slotBits < engine.maxBits + 1 && (int64_t{1} << slotBits) < 2 * codesAssigned) ++slotBits;
-  return slotBits;
-}
-
+//
 // kCodeBits and kHashShift, when not 0, are the values the engine and
 // IndexSlotBits give (TIFF's shape on a long input has a copy of its own):
 // as constants they turn the lookup's shifts into immediates and leave
@@ -891,11 +892,10 @@ LQM_LZW_INLINE void ExpandCommonStepsWith(int32_t variableWidth, CodeReader& rea
   // A constant width (TIFF's shape has a copy per width) makes every shift
   // an immediate, which leaves a register free for the step's values.
   const int32_t width = kWidth != 0 ? kWidth : variableWidth;
-  // Positions as pointers (`cursor` into the input, `op` into the output),
-  // so that the steps need neither base in a register.
-  // Both limits stay inside their blocks: without 8 bytes of input left
-  // there is nothing to do here, and the output's margin is smaller than
-  // its first size.
+  // Positions are pointers (`cursor` into the input, `op` into the output),
+  // so that the steps need neither base in a register. Both limits stay
+  // inside their blocks: without 8 bytes of input left there is nothing to
+  // do here, and the output's margin is smaller than its first size.
   if (reader.length - reader.position < 8) return;
   const unsigned char* const outputLimit = out + step.outputLimit;
   const int32_t stopCode = step.stopCode;
@@ -978,9 +978,9 @@ LQM_LZW_INLINE void ExpandCommonStepsWith(int32_t variableWidth, CodeReader& rea
 }
 
 // TIFF's shape (8-bit roots, 12-bit codes, clear and end codes on) with its
-// constants folded in, and every other shape. The constants leave
-// registers for the rest (random data: 0.59 to 0.69 x libtiff; a copy for
-// each width on top gave nothing measurable).
+// constants folded in, one copy per code width so that the shifts are
+// immediates too, and every other shape. The constants leave registers for
+// the step's values (see bench/gaps.md for what each change gave).
 template <int32_t kWidth>
 LQM_LZW_OUT_OF_LINE void ExpandCommonStepsTiffWidth(CodeReader& reader, ExpandStep& step, uint64_t* tableBlock,
                                                     unsigned char* out) {

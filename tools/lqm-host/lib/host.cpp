@@ -307,9 +307,8 @@ void CallFrame::Run(int32_t routine) {
 
 // A BLOB handle (or text) that Collect is about to release, reached once
 // only, has its bytes moved into the Value instead of copied and is released
-// here. A handle
-// reached twice (the same BLOB as a parameter and the result) or a named
-// variable's pinned content is copied as before.
+// here. One reached twice (the same BLOB as a parameter and the result) or a
+// named variable's pinned content is copied as before.
 bool CallFrame::ReachedOnce(const void* object, std::vector<const void*>::iterator* found) {
   *found = std::find(reachable_.begin(), reachable_.end(), object);
   return object && *found != reachable_.end() && std::count(*found, reachable_.end(), object) == 1;
