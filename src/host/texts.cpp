@@ -12,11 +12,13 @@
 
 namespace {
 
-// One conversion of the core family. `worstCase` is the capacity for
-// srcBytes of input, `nulBytes` the size of the target's terminator.
+// One conversion of the core family. `capacityFor` gives the worst-case
+// capacity for srcBytes of input (terminator included), `nulBytes` is the
+// size of the target's terminator.
 int64_t ConvertInto(const void* src, int64_t srcBytes, int64_t srcSet, int64_t dstSet,
-                    int64_t worstCase, int nulBytes, char** buffer, bool terminate) {
+                    int64_t (*capacityFor)(int64_t), int nulBytes, char** buffer, bool terminate) {
   if (srcBytes < 0) srcBytes = 0;
+  const int64_t worstCase = capacityFor(srcBytes);
   void* resized = PluginRealloc(*buffer, static_cast<size_t>(worstCase));
   if (resized == nullptr) {
     PluginFree(*buffer);
@@ -53,19 +55,17 @@ int64_t ConvertInto(const void* src, int64_t srcBytes, int64_t srcSet, int64_t d
 // 3 UTF-8 bytes, a surrogate pair 4 for its two units; a legacy byte at most
 // 3; a UTF-8 byte at most one UTF-16 unit (a 4-byte sequence gives two).
 int64_t Utf16ToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
-  if (srcBytes < 0) srcBytes = 0;
-  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, 1 + 3 * ((srcBytes + 1) / 2), 1,
+  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, [](int64_t n) { return 1 + 3 * ((n + 1) / 2); }, 1,
                      buffer, terminate);
 }
 
 int64_t SystemToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
-  return ConvertInto(src, srcBytes, kCharsetLegacy, kCharsetUtf8, 1 + 3 * srcBytes, 1, buffer,
+  return ConvertInto(src, srcBytes, kCharsetLegacy, kCharsetUtf8, [](int64_t n) { return 1 + 3 * n; }, 1, buffer,
                      terminate);
 }
 
 int64_t Utf8ToUtf16(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
-  if (srcBytes < 0) srcBytes = 0;
-  return ConvertInto(src, srcBytes, kCharsetUtf8, kCharsetUtf16, 2 * srcBytes + 2, 2, buffer,
+  return ConvertInto(src, srcBytes, kCharsetUtf8, kCharsetUtf16, [](int64_t n) { return 2 * n + 2; }, 2, buffer,
                      terminate);
 }
 
