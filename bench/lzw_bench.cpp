@@ -10,7 +10,7 @@
 
 #include "bench_support.h"
 #include "codecs/lzw.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace {
 

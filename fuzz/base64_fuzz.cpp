@@ -12,7 +12,7 @@
 #include "heap_blocks.h"
 
 #include "codecs/base64.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace base64_fuzz {
 

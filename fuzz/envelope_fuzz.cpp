@@ -18,8 +18,7 @@
 
 #include "codecs/base64.h"
 #include "codecs/envelope.h"
-#include "frame/plugin_heap.h"
-#include "frame/state.h"
+#include "base/plugin_heap.h"
 
 namespace envelope_fuzz {
 
@@ -33,11 +32,6 @@ bool HoldsMarkerNearEnd(const std::vector<uint8_t>& plain) {
 }
 
 int FuzzEnvelope(const uint8_t* data, size_t size) {
-  // The envelope's word order follows gHostBigEndian, which the plugin's
-  // initialisation sets; set here, as other targets in the same program may
-  // have shut the plugin down (which clears it).
-  gHostBigEndian = lqm_fuzz::HostIsBigEndian();
-
   lqm_fuzz::FuzzInput in(data, size);
   const bool useBase64 = in.Byte() & 1;
   const int32_t keyLength = int8_t(in.Byte());

@@ -46,13 +46,6 @@ inline CheckFailedFunction gFuzzCheckFailed = AbortOnFailedCheck;
 #define LQM_FUZZ_CHECK(condition) \
   ((condition) ? (void)0 : ::lqm_fuzz::gFuzzCheckFailed(__FILE__, __LINE__, #condition))
 
-inline bool HostIsBigEndian() {
-  const uint16_t probe = 0x0102;
-  uint8_t first;
-  std::memcpy(&first, &probe, 1);
-  return first == 0x01;
-}
-
 // Hands out the input front to back; past the end every read gives zeros,
 // so a short input is still a complete (if dull) set of choices.
 struct FuzzInput {

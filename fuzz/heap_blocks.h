@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace lqm_fuzz {
 

@@ -13,7 +13,7 @@
 #include "fuzz_target.h"
 
 #include "codecs/lzw.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace lzw_roundtrip_fuzz {
 

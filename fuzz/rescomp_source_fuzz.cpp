@@ -15,7 +15,6 @@
 #include <string_view>
 
 #include "codecs/envelope.h"
-#include "frame/state.h"
 #include "resfile/resource_source.h"
 #include "rescomp/seal_envelope.h"
 
@@ -27,10 +26,6 @@ bool SameResource(const resfile::Resource& x, const resfile::Resource& y) {
 }
 
 int FuzzRescompSource(const uint8_t* data, size_t size) {
-  // The envelope's word order follows gHostBigEndian, which the plugin's
-  // initialisation sets; set here, as other targets in the same program may
-  // have shut the plugin down (which clears it).
-  gHostBigEndian = lqm_fuzz::HostIsBigEndian();
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (const char* tree : {"/dev", "/proc", "/sys"})
     if (text.find(tree) != std::string_view::npos) return 0;

@@ -25,7 +25,7 @@
 
 #include "codecs/base64_simd.h"
 #include "codecs/codec_cpu.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace {
 

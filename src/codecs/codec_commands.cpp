@@ -16,7 +16,7 @@
 #include "codecs/envelope.h"
 #include "codecs/lzw.h"
 #include "frame/handlers.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "host/host_calls.h"
 #include "host/texts.h"
 

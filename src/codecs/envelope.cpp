@@ -17,10 +17,9 @@
 #include <cstring>
 
 #include "codecs/base64.h"
-#include "codecs/byte_order.h"
+#include "base/byte_order.h"
 #include "codecs/tea.h"
-#include "frame/plugin_heap.h"
-#include "frame/state.h"
+#include "base/plugin_heap.h"
 
 namespace {
 
@@ -51,7 +50,7 @@ void MakeEmpty(unsigned char** buffer, int64_t* length) {
 
 void CipherWholeBlocks(unsigned char* data, int64_t length, const uint32_t key[4], bool encipher) {
   const int64_t blocks = length / 8;
-  if (!gHostBigEndian && length % 8 == 0) {
+  if (!kHostBigEndian && length % 8 == 0) {
     TeaBlocksWordsReversed(data, encipher ? blocks : -blocks, key);
     return;
   }

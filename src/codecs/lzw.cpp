@@ -63,7 +63,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace {
 

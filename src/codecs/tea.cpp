@@ -12,7 +12,7 @@
 
 #include <cstring>
 
-#include "codecs/byte_order.h"
+#include "base/byte_order.h"
 #include "codecs/codec_cpu.h"
 #include "codecs/tea_lanes.h"
 

@@ -16,7 +16,7 @@
 
 #include "formats/format_catalog.h"
 #include "frame/handlers.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "host/texts.h"
 #include "resources/resource_readers.h"
 

@@ -11,7 +11,7 @@
 #include <initializer_list>
 
 #include "frame/dispatch.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "frame/state.h"
 #include "host/named_commands.h"
 #include "host/texts.h"

@@ -4,9 +4,8 @@
 
 #include <cstring>
 
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
-bool gHostBigEndian = false;
 bool gPluginReady = false;
 bool gEnvironmentReady = false;
 bool gPrintSessionOpen = false;
@@ -56,16 +55,9 @@ char* NewHeapText(const char* text) {
   return copy;
 }
 
-bool ProbeBigEndian() {
-  uint16_t word = 0;
-  reinterpret_cast<unsigned char*>(&word)[0] = 1;
-  return word > 2;  // 1 on a little-endian host, 256 on a big-endian one
-}
-
 }  // namespace
 
 void ResetPluginState() {
-  gHostBigEndian = false;
   gEnvironmentReady = false;
   gPrintSessionOpen = false;
   gPluginReady = false;
@@ -94,7 +86,6 @@ void PluginInit() {
   ReleaseText(gBundleResourcesFolder);
   ReleaseText(gBundlePlatformFolder);
   ResetPluginState();
-  gHostBigEndian = ProbeBigEndian();
   gSessionKey = NewHeapText(kDefaultSessionKey);
   bool allocated = gSessionKey != nullptr;
   for (char*& slot : gSlotTexts) {

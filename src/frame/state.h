@@ -3,8 +3,7 @@
 // One copy for the whole 4D application, shared by every 4D process that
 // calls the plugin and read and written without locks: only the commands that
 // 4D runs on its main process touch it (the codec commands, which may run on
-// several threads, read nothing here but gHostBigEndian, which is written
-// only at initialisation).
+// several threads, read nothing here).
 //
 // States and transitions:
 //
@@ -35,7 +34,6 @@ inline constexpr int kFolderBufferSize = 512;
 enum CachedCommand { kCommandGetResource = 0, kCommandTestPathName = 1, kCommandOpenResourceFile = 2 };
 inline constexpr int kCachedCommandCount = 3;
 
-extern bool gHostBigEndian;
 extern bool gPluginReady;
 extern bool gEnvironmentReady;
 extern bool gPrintSessionOpen;

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "frame/state.h"
 #include "host/host_calls.h"
 #include "host/texts.h"

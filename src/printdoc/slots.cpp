@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "frame/handlers.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "frame/state.h"
 #include "host/texts.h"
 #include "printdoc/print_session.h"

@@ -8,7 +8,7 @@
 
 #include "codecs/envelope.h"
 #include "frame/handlers.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "host/texts.h"
 #include "resources/resource_readers.h"
 

@@ -9,8 +9,8 @@
 
 #include <cstring>
 
-#include "codecs/byte_order.h"
-#include "frame/plugin_heap.h"
+#include "base/byte_order.h"
+#include "base/plugin_heap.h"
 #include "frame/state.h"
 #include "host/named_commands.h"
 #include "host/texts.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace codec_test {
 

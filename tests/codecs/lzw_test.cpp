@@ -5,7 +5,7 @@
 
 #include "codec_test_support.h"
 #include "codecs/lzw.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "lzw_reference.h"
 
 using namespace codec_test;

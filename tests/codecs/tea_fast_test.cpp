@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "codecs/byte_order.h"
+#include "base/byte_order.h"
 #include "codecs/codec_cpu.h"
 #include "codecs/tea.h"
 

@@ -26,7 +26,7 @@
 #include <sstream>
 
 #include "frame/command_table.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "frame/static_plugin.h"
 
 namespace {

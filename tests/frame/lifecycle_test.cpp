@@ -56,7 +56,6 @@ TEST_F(Lifecycle, InitialisationSetsDefaultsWithoutCallingTheHost) {
   EXPECT_TRUE(gCalls.empty());
   EXPECT_TRUE(gPluginReady);
   EXPECT_FALSE(gEnvironmentReady);
-  EXPECT_FALSE(gHostBigEndian);
   EXPECT_STREQ(gSessionKey, "VarnelLQM");
   EXPECT_STREQ(gPathSeparator, "\\");
   for (char* slot : gSlotTexts) EXPECT_STREQ(slot, "");

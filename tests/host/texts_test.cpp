@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "host/host_calls.h"
 #include "host/texts.h"
 #include "lqm-host/lib/host.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "codecs/lzw.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace {
 

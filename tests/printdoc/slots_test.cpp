@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "frame/state.h"
 #include "printdoc/print_session.h"
 

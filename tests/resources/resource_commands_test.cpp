@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "codecs/envelope.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "support/app_folder.h"
 #include "support/host_fixture.h"
 

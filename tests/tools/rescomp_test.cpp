@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "codecs/envelope.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 #include "rescomp/seal_envelope.h"
 #include "resfile/resource_source.h"
 

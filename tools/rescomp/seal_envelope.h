@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "codecs/envelope.h"
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 namespace resfile {
 

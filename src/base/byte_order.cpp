@@ -1,9 +1,7 @@
 // Unit reversal for the byte-order conversions (see byte_order.h). The swap
 // is done with two indexes inside each unit, so no scratch memory is needed
 // and the routine cannot fail.
-#include "codecs/byte_order.h"
-
-#include "frame/state.h"
+#include "base/byte_order.h"
 
 void ReverseByteUnits(void* buffer, int64_t length, int unitSize) {
   if (buffer == nullptr || length < 1 || unitSize < 2 || length < unitSize) return;
@@ -18,12 +16,4 @@ void ReverseByteUnits(void* buffer, int64_t length, int unitSize) {
       *high-- = kept;
     }
   }
-}
-
-void UnitsToBigEndian(void* buffer, int64_t length, int unitSize) {
-  if (!gHostBigEndian) ReverseByteUnits(buffer, length, unitSize);
-}
-
-void UnitsToLittleEndian(void* buffer, int64_t length, int unitSize) {
-  if (gHostBigEndian) ReverseByteUnits(buffer, length, unitSize);
 }

@@ -1,5 +1,5 @@
 // Allocation seam of the plugin (see plugin_heap.h).
-#include "frame/plugin_heap.h"
+#include "base/plugin_heap.h"
 
 #include <cstdlib>
 
