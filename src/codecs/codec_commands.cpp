@@ -1,24 +1,25 @@
 // The codec commands: 19 LQM_CipherText, 25 LQM_EncodeBase64, 26
 // LQM_DecodeBase64, 45 LQM_LZWCodec and 46 LQM_ComputeCRC.
 //
-// Each handler reads its parameters through src/host, reads a BLOB input in
-// place in 4D's handle (a text input is converted into one PluginMalloc
-// block), runs a kernel of this folder and sets exactly one result. Every
+// Each handler reads its parameters through host/parameters.h, reads a BLOB
+// input in place in 4D's handle (a text input is converted once, into the
+// block the envelope then works in), runs a kernel of this folder and sets
+// exactly one result. Every
 // failure (a missing or empty input, a host error, exhausted memory, a mode
 // out of range) gives the command's empty result: an empty text, an empty
 // BLOB or 0. Every block is freed before the handler returns.
 // These commands share no plugin state, so they may run on several threads.
+#include "codecs/codec_commands.h"
+
 #include <cstddef>
 #include <cstdint>
 
+#include "base/plugin_heap.h"
 #include "codecs/base64.h"
 #include "codecs/crc.h"
 #include "codecs/envelope.h"
 #include "codecs/lzw.h"
-#include "frame/handlers.h"
-#include "base/plugin_heap.h"
-#include "host/host_calls.h"
-#include "host/texts.h"
+#include "host/parameters.h"
 
 namespace {
 
@@ -26,98 +27,51 @@ namespace {
 // also keeps keys of 32,768 bytes and more inside the envelope's range.
 constexpr int64_t kKeyBytesUsed = 16;
 
-// The bytes of BLOB parameter n where 4D holds them, read in place and
-// never copied: whole documents pass here, and a copy took as long as a
-// codec. Null (and 0) when the BLOB is empty or its size cannot be read.
-// Nothing resizes the handle while the command runs, so its bytes stay put.
-const unsigned char* BlobParameterBytes(const PluginParameters& params, int n, int64_t* length) {
-  *length = 0;
-  const HostHandle handle = HostGetBlobHandleParameter(params, n);
-  if (handle == nullptr) return nullptr;
-  const int64_t size = HostGetHandleSize(handle);
-  // A size that reads as negative in 32 bits is no BLOB 4D can hold.
-  if (HostGetLastError() != 0 || size <= 0 || static_cast<int32_t>(size) <= 0 || *handle == nullptr) {
-    return nullptr;
-  }
-  *length = size;
-  return reinterpret_cast<const unsigned char*>(*handle);
-}
-
-// Text parameter n as UTF-8 without terminator in a new block (converted
-// once, straight into the block that is returned); null when the text is
-// empty or cannot be converted. *failed tells the two apart.
-char* CopyTextParameter(const PluginParameters& params, int n, int64_t* length, bool* failed) {
-  *length = 0;
-  *failed = false;
-  const HostText text = HostGetTextParameter(params, n);
-  if (text.length == 0) return nullptr;
-  char* copy = nullptr;
-  const int64_t size =
-      text.units != nullptr ? Utf16ToUtf8(text.units, static_cast<int64_t>(text.length) * 2, &copy, false) : 0;
-  if (size <= 0 || copy == nullptr) {
-    // A text with units that converts to nothing is a failed conversion, not
-    // an empty text (a key silently emptied would seal with the wrong key).
-    PluginFree(copy);
-    *failed = true;
-    return nullptr;
-  }
-  *length = size;
-  return copy;
-}
-
-void ReturnEmptyBlob(const PluginParameters& params) { HostReturnBlob(params, nullptr, 0); }
-
 void RunBase64Command(const PluginParameters& params, bool encode) {
-  int64_t length = 0;
-  const unsigned char* input = BlobParameterBytes(params, 1, &length);
-  const int64_t capacity = encode ? Base64EncodedLength(length) : Base64DecodedCapacity(length);
+  const BlobBytes input = BlobParameter(params, 1);
+  const int64_t capacity = encode ? Base64EncodedLength(input.size) : Base64DecodedCapacity(input.size);
   unsigned char* output =
-      input != nullptr ? static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(capacity))) : nullptr;
+      input.data != nullptr ? static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(capacity))) : nullptr;
   if (output == nullptr) {
-    ReturnEmptyBlob(params);
+    ReturnBlob(params, nullptr, 0);
     return;
   }
   int64_t used = capacity;
   if (encode) {
-    Base64EncodeInto(input, length, output);
+    Base64EncodeInto(input.data, input.size, output);
   } else {
-    used = Base64DecodeInto(input, length, output);
+    used = Base64DecodeInto(input.data, input.size, output);
   }
-  HostReturnBlob(params, used > 0 ? output : nullptr, used);
+  ReturnBlob(params, output, used);
   PluginFree(output);
 }
 
 }  // namespace
 
 void LQM_CipherText(const PluginParameters& params) {
-  const bool seal = (HostGetShortParameter(params, 3) & 0xFF) != 0;
-  const bool useBase64 = (HostGetShortParameter(params, 4) & 0xFF) != 0;
-
-  int64_t dataLength = 0;
-  bool failed = false;
-  unsigned char* data = reinterpret_cast<unsigned char*>(CopyTextParameter(params, 1, &dataLength, &failed));
-  if (data == nullptr) {
-    ReturnUtf8Text(params, "");
+  const bool seal = LowByteParameter(params, 3) != 0;
+  const bool useBase64 = LowByteParameter(params, 4) != 0;
+  HeapText data = TextParameter(params, 1);
+  if (data.empty()) {
+    ReturnText(params, "");
     return;
   }
-  int64_t keyLength = 0;
-  char* key = CopyTextParameter(params, 2, &keyLength, &failed);
-  if (failed) {
-    PluginFree(data);
-    ReturnUtf8Text(params, "");
+  bool keyFailed = false;
+  const HeapText key = TextParameter(params, 2, &keyFailed);
+  if (keyFailed) {
+    ReturnText(params, "");
     return;
   }
-  if (keyLength > kKeyBytesUsed) keyLength = kKeyBytesUsed;
-
-  CryptEnvelope(&data, &dataLength, reinterpret_cast<const unsigned char*>(key),
+  const int64_t keyLength = key.size() > kKeyBytesUsed ? kKeyBytesUsed : static_cast<int64_t>(key.size());
+  // The envelope works in the text's own block and may reallocate it.
+  int64_t dataLength = static_cast<int64_t>(data.size());
+  auto* bytes = reinterpret_cast<unsigned char*>(data.release());
+  CryptEnvelope(&bytes, &dataLength, reinterpret_cast<const unsigned char*>(key.data()),
                 static_cast<int32_t>(keyLength), seal, useBase64);
-  if (data != nullptr && dataLength > 0) {
-    ReturnUtf8TextN(params, reinterpret_cast<const char*>(data), dataLength);
-  } else {
-    ReturnUtf8Text(params, "");
-  }
-  PluginFree(data);
-  PluginFree(key);
+  ReturnText(params, bytes != nullptr && dataLength > 0
+                         ? std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(dataLength))
+                         : std::string_view());
+  PluginFree(bytes);
 }
 
 void LQM_EncodeBase64(const PluginParameters& params) { RunBase64Command(params, true); }
@@ -133,24 +87,15 @@ void LQM_LZWCodec(const PluginParameters& params) {
   request.bytesPerPixel = HostGetShortParameter(params, 6);
   request.rootBits = HostGetLongParameter(params, 7);
   request.maxBits = HostGetLongParameter(params, 8);
-  if ((request.mode & 0xFF) > 2) {
-    ReturnEmptyBlob(params);
-    return;
-  }
-  int64_t length = 0;
-  const unsigned char* input = BlobParameterBytes(params, 2, &length);
-  if (input == nullptr) {
-    ReturnEmptyBlob(params);
+  const BlobBytes input = LowByteParameter(params, 1) <= 2 ? BlobParameter(params, 2) : BlobBytes{};
+  if (input.data == nullptr) {
+    ReturnBlob(params, nullptr, 0);
     return;
   }
   unsigned char* output = nullptr;
   int64_t outputLength = 0;
-  const bool done = RunLzwCodec(request, input, length, &output, &outputLength);
-  if (done && output != nullptr && outputLength > 0) {
-    HostReturnBlob(params, output, outputLength);
-  } else {
-    ReturnEmptyBlob(params);
-  }
+  const bool done = RunLzwCodec(request, input.data, input.size, &output, &outputLength);
+  ReturnBlob(params, done ? output : nullptr, done ? outputLength : 0);
   PluginFree(output);
 }
 
@@ -159,13 +104,7 @@ void LQM_ComputeCRC(const PluginParameters& params) {
   unsigned engine = HostGetShortParameter(params, 3);
   if (model > 2) model = 2;
   if (engine > 1) engine = 0;
-  int64_t length = 0;
-  const unsigned char* data = BlobParameterBytes(params, 1, &length);
-  if (data == nullptr) {
-    HostReturnLong(params, 0);
-    return;
-  }
-  const uint32_t crc = ComputeCrc(data, length, model, engine);
+  const BlobBytes data = BlobParameter(params, 1);
   // CRC-32 values of 0x80000000 and above come back negative, same bits.
-  HostReturnLong(params, static_cast<int32_t>(crc));
+  HostReturnLong(params, data.data != nullptr ? static_cast<int32_t>(ComputeCrc(data.data, data.size, model, engine)) : 0);
 }

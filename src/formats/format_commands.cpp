@@ -12,12 +12,11 @@
 // gives an empty text. Every host text made here ends in an array element
 // (HostSetTextArrayElement disposes it when the element does not exist), so a
 // call leaves no host object behind.
-#include <cstring>
+#include "formats/format_commands.h"
 
-#include "formats/format_catalog.h"
-#include "frame/handlers.h"
 #include "base/plugin_heap.h"
-#include "host/texts.h"
+#include "formats/format_catalog.h"
+#include "host/parameters.h"
 #include "resources/resource_readers.h"
 
 namespace {
@@ -66,19 +65,6 @@ bool ResizeArrayTo(HostVariable& array, int32_t count) {
   return HostResizeArray(array, count);
 }
 
-// Stores a UTF-8 text in element `index` of a text array, which then owns it
-// (the element's previous text is released). Nothing changes when the text
-// cannot be converted or made into a host text.
-void SetTextElementFromUtf8(HostVariable& array, int32_t index, const char* utf8) {
-  char* utf16 = nullptr;
-  Utf8ToUtf16(utf8, utf8 ? static_cast<int64_t>(std::strlen(utf8)) : 0, &utf16, true);
-  if (utf16 == nullptr) return;
-  HostText text = HostCreateText(reinterpret_cast<const char16_t*>(utf16));
-  PluginFree(utf16);
-  if (text.units == nullptr) return;
-  HostSetTextArrayElement(array, index, text);
-}
-
 // A localized "STR " text as a heap string the caller frees; null only when
 // even the empty text could not be allocated.
 char* ReadLocalizedString(uint32_t id) {
@@ -92,7 +78,7 @@ char* ReadLocalizedString(uint32_t id) {
 
 void StoreLocalizedString(HostVariable& array, int32_t index, uint32_t id) {
   char* text = ReadLocalizedString(id);
-  SetTextElementFromUtf8(array, index, text ? text : "");
+  SetTextElement(array, index, text ? text : "");
   PluginFree(text);
 }
 
@@ -119,10 +105,10 @@ bool ListingKindsAccepted(const ListingArrays& arrays) {
 
 void WriteListingRow(ListingArrays& arrays, int32_t index, const OutputFormat& row) {
   WriteNumberElement(arrays.array[0], arrays.kind[0], index, row.formatCode);
-  SetTextElementFromUtf8(arrays.array[1], index, row.extension);
+  SetTextElement(arrays.array[1], index, row.extension);
   StoreLocalizedString(arrays.array[2], index, static_cast<uint16_t>(row.nameStringId));
-  if (IsTextArray(arrays.kind[3])) SetTextElementFromUtf8(arrays.array[3], index, row.bitDepth);
-  if (IsTextArray(arrays.kind[4])) SetTextElementFromUtf8(arrays.array[4], index, row.optionTags);
+  if (IsTextArray(arrays.kind[3])) SetTextElement(arrays.array[3], index, row.bitDepth);
+  if (IsTextArray(arrays.kind[4])) SetTextElement(arrays.array[4], index, row.optionTags);
   if (IsNumberArray(arrays.kind[5])) WriteNumberElement(arrays.array[5], arrays.kind[5], index, row.auxCode);
 }
 
@@ -134,7 +120,7 @@ void WriteListingRow(ListingArrays& arrays, int32_t index, const OutputFormat& r
 
 void LQM_GetFormatExtension(const PluginParameters& params) {
   const OutputFormat* row = FindFormatRow(FormatCodeFromLong(HostGetLongParameter(params, 1)));
-  ReturnUtf8Text(params, row ? row->extension : "");
+  ReturnText(params, row ? row->extension : "");
 }
 
 void LQM_GetFormatFamily(const PluginParameters& params) {
@@ -204,7 +190,7 @@ void LQM_GetFormatNames(const PluginParameters& params) {
       if (row == nullptr) continue;
       char*& name = nameOfRow[row - OutputFormatCatalog];
       if (name == nullptr) name = ReadLocalizedString(static_cast<uint16_t>(row->nameStringId));
-      SetTextElementFromUtf8(names, index, name ? name : "");
+      SetTextElement(names, index, name ? name : "");
     }
     for (char* name : nameOfRow) PluginFree(name);
   }

@@ -1,43 +1,64 @@
 // The dispatcher: lifecycle selectors, then the command handlers of the
-// command table.
+// command table, each run only once what its row needs holds.
 //
-// The codec commands (19, 25, 26, 45, 46) need nothing but their parameters:
-// they run at once and return without touching the process-wide state, since
-// 4D may run them on several preemptive threads together (they are declared
-// thread-safe) and discovery writes that state without locks and runs 4D
-// commands that only the main process may run. Every other positive routine
-// attempts environment discovery; routines 2 to 44 run only once it has
-// succeeded, and otherwise set no result, so 4D's default result stands.
-// Routine 1 answers an empty text whenever it cannot give the version.
+// A row that needs nothing runs at once, without discovery: 4D may run such
+// commands on several preemptive threads together, and discovery writes
+// process-wide state without locks and runs 4D commands by name, which only
+// the main process may do. Every other row runs discovery once per call and
+// then checks the rest of its needs; when one is missing the row's missing
+// answer is set (or none, so 4D's default result stands). A positive
+// routine number without a row sets nothing but still runs discovery, as
+// every positive routine always has: 4D code may call one to prepare the
+// plugin's files ahead of the commands that need them.
 #include "frame/dispatch.h"
 
+#include "codecs/codec_commands.h"
+#include "formats/format_commands.h"
 #include "frame/command_table.h"
-#include "frame/handlers.h"
-#include "frame/state.h"
-#include "host/texts.h"
+#include "frame/lifecycle.h"
+#include "host/parameters.h"
+#include "printdoc/print_commands.h"
+#include "printdoc/print_state.h"
+#include "resources/discovery.h"
+#include "resources/resource_commands.h"
 
 namespace {
 
 using Handler = void (*)(const PluginParameters&);
 
+// Indexed by routine number, so a call finds its row without a search.
 struct HandlerTable {
-  Handler byRoutine[kHighestRoutine + 1] = {};
+  Handler handler[kHighestRoutine + 1] = {};
+  const CommandInfo* row[kHighestRoutine + 1] = {};
 };
 
 constexpr HandlerTable BuildHandlerTable() {
   HandlerTable table{};
-#define LQM_COMMAND(number, name, theme, parameters, result, threadSafe, summary) \
-  table.byRoutine[number] = &name;
+#define LQM_COMMAND(number, name, theme, parameters, result, needs, missing, typical, summary) \
+  table.handler[number] = &name;
 #include "frame/commands.def"
 #undef LQM_COMMAND
+  for (const CommandInfo& row : kCommandTable) table.row[row.number] = &row;
   return table;
 }
 
 constexpr HandlerTable kHandlers = BuildHandlerTable();
 
-bool NeedsNoResources(int32_t routine) {
-  const CommandInfo* row = FindCommand(routine);
-  return row != nullptr && row->threadSafe;
+bool NeedsMet(CommandNeeds needs) {
+  if (needs == CommandNeeds::kNothing) return true;
+  if (!DiscoverEnvironment()) return false;
+  if (needs == CommandNeeds::kResources) return true;
+  if (!PluginReady()) return false;
+  return needs == CommandNeeds::kPlugin || PrintSessionUsable();
+}
+
+void SetMissingAnswer(const CommandInfo& row, const PluginParameters& params) {
+  if (row.missing == MissingAnswer::kNone || row.result.empty()) return;
+  switch (row.result[0]) {
+    case 'T': ReturnText(params, ""); break;
+    case 'O': ReturnBlob(params, nullptr, 0); break;
+    default: HostReturnLong(params, 0); break;
+  }
 }
 
 }  // namespace
@@ -52,21 +73,13 @@ void CommandDispatch(int32_t routine, const PluginParameters& params) {
     return;
   }
   if (routine <= 0) return;  // -200 and every other selector: nothing to run
-  const bool known = routine <= kHighestRoutine && kHandlers.byRoutine[routine] != nullptr;
-
-  bool pending = false;
-  if (routine == 1) {
-    if (DiscoverEnvironment() && gPluginReady)
-      kHandlers.byRoutine[1](params);
-    else
-      ReturnUtf8Text(params, "");
-  } else if (known && NeedsNoResources(routine)) {
-    kHandlers.byRoutine[routine](params);
+  const CommandInfo* row = routine <= kHighestRoutine ? kHandlers.row[routine] : nullptr;
+  if (row == nullptr) {
+    DiscoverEnvironment();
     return;
-  } else {
-    pending = true;
   }
-
-  const bool ready = DiscoverEnvironment();
-  if (ready && pending && known && routine >= 2 && routine <= 44) kHandlers.byRoutine[routine](params);
+  if (NeedsMet(row->needs))
+    kHandlers.handler[routine](params);
+  else
+    SetMissingAnswer(*row, params);
 }

@@ -1,5 +1,5 @@
-// Routing of selectors and routine numbers to lifecycle routines and
-// command handlers.
+// Routing of selectors and routine numbers to the lifecycle routines and the
+// command handlers of the command table.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,3 @@
 #include "host/host_calls.h"
 
 void CommandDispatch(int32_t routine, const PluginParameters& params);
-
-// True once the plugin's resource files are open (environment discovery).
-bool DiscoverEnvironment();

@@ -1,15 +1,18 @@
 // Runners of 4D commands by name (see named_commands.h).
 //
-// Caching rules: "GET RESOURCE" treats a stored 0 as unavailable and looks
-// the name up again next time; "Open resource file" and "Test Path Name" keep
-// a negative answer until the next initialisation and fail at once with it.
-// The uncached commands look their name up on each run.
+// Caching rules: the three commands run on every resource access keep their
+// number from one look-up to the next, private to this file and cleared by
+// NamedCommandsInit/NamedCommandsShutdown. A stored 0 means "not looked up
+// yet", so a name 4D did not know is looked up again next time.
+// "GET RESOURCE" does not run with number 0; "Open resource file" and "Test
+// Path Name" run with any number that is not negative, and keep a negative
+// answer until the next initialisation, failing at once with it. The
+// uncached commands look their name up on each run.
 #include "host/named_commands.h"
 
 #include <cstring>
 
 #include "base/plugin_heap.h"
-#include "frame/state.h"
 #include "host/host_calls.h"
 #include "host/texts.h"
 
@@ -21,15 +24,25 @@ using lqm::abi::kKindLongint;
 using lqm::abi::kKindTime;
 using lqm::abi::kKindUndefined;
 
+// The 4D commands run often enough to keep their numbers.
+enum CachedCommand { kCommandGetResource = 0, kCommandTestPathName = 1, kCommandOpenResourceFile = 2 };
+constexpr int kCachedCommandCount = 3;
 constexpr const char* kCachedCommandNames[kCachedCommandCount] = {"GET RESOURCE", "Test Path Name",
                                                                    "Open resource file"};
 
-// The number of a cached command, or 0 when it is unavailable now.
+int32_t gCommandIdCache[kCachedCommandCount] = {};
+
+// The number of a cached command after a look-up when none is stored yet.
 int32_t CachedCommandId(CachedCommand command) {
   int32_t& slot = gCommandIdCache[command];
   if (slot == 0) slot = LookUpCommandId(kCachedCommandNames[command]);
-  if (command == kCommandGetResource) return slot;
-  return slot < 0 ? 0 : slot;
+  return slot;
+}
+
+// Whether a cached number may be run: "GET RESOURCE" needs a number 4D gave;
+// the path commands are refused only a number 4D marked as unknown.
+bool Runnable(CachedCommand command, int32_t id) {
+  return command == kCommandGetResource ? id != 0 : id >= 0;
 }
 
 // Argument variables of one run, released on every path out.
@@ -71,6 +84,12 @@ struct CommandResult {
 
 }  // namespace
 
+void NamedCommandsInit() {
+  for (int32_t& id : gCommandIdCache) id = 0;
+}
+
+void NamedCommandsShutdown() { NamedCommandsInit(); }
+
 int32_t LookUpCommandId(const char* name) {
   char* utf16 = nullptr;
   Utf8ToUtf16(name, static_cast<int64_t>(std::strlen(name)), &utf16, true);
@@ -86,7 +105,7 @@ namespace {
 bool RunPathCommand(CachedCommand cached, const char* path, lqm::abi::VariableKind kind,
                     HostVariable* out) {
   const int32_t command = CachedCommandId(cached);
-  if (command == 0) return false;
+  if (!Runnable(cached, command)) return false;
   CommandArguments arguments;
   if (!arguments.AddText(path)) return false;
   CommandResult result(command, arguments);
@@ -113,7 +132,7 @@ bool RunGetResource(const char* type, uint32_t number, int32_t docRef, char** da
   *length = 0;
   if (number == 0xFFFFFFFFu) return false;
   const int32_t command = CachedCommandId(kCommandGetResource);
-  if (command == 0) return false;
+  if (!Runnable(kCommandGetResource, command)) return false;
   CommandArguments arguments;
   if (!arguments.AddText(type)) return false;
   HostSetLongVariable(arguments.Add(), static_cast<int32_t>(number));
@@ -140,7 +159,9 @@ int RunPlatformProperties(int32_t values[3]) {
   CommandArguments arguments;
   for (int i = 0; i < 3; ++i) HostSetLongVariable(arguments.Add(), 0);
   CommandResult result(command, arguments);
-  if (!result.ok) return -1;
+  // The command exists but failed: nothing is known, and asking "Is macOS"
+  // instead would answer a different question than the one that failed.
+  if (!result.ok) return 0;
   int read = 0;
   while (read < 3 && HostGetVariableKind(arguments.variables[read]) == kKindLongint) {
     values[read] = HostGetLongVariable(arguments.variables[read]);

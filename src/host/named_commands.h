@@ -2,12 +2,16 @@
 // on every resource access and the platform questions of discovery.
 //
 // Each runner looks the command's number up (three of them once per
-// initialisation, kept in gCommandIdCache), builds its argument variables,
+// initialisation, kept in this layer's cache), builds its argument variables,
 // runs it, reads back what it names after checking the kind, and releases
 // every variable and converted text on every path.
 #pragma once
 
 #include <cstdint>
+
+// Clear the cache of command numbers: -1 and -2 each start it afresh.
+void NamedCommandsInit();
+void NamedCommandsShutdown();
 
 // The 4D command number of an ASCII/UTF-8 name; 0 when the name cannot be
 // converted.
@@ -25,8 +29,8 @@ bool RunGetResource(const char* type, uint32_t number, int32_t docRef, char** da
                     int64_t extra);
 
 // "PLATFORM PROPERTIES": fills up to three values in order, stopping at the
-// first that does not come back as a longint; returns how many were read, or
-// -1 when the command is unavailable or fails.
+// first that does not come back as a longint; returns how many were read
+// (0 when the command ran and failed), or -1 when 4D has no such command.
 int RunPlatformProperties(int32_t values[3]);
 // "Is macOS", "Is compiled mode": false in *value and false returned when the
 // command is unavailable, fails or gives no boolean.

@@ -12,11 +12,17 @@
 
 namespace {
 
+// What a conversion does about the terminator: nothing, make sure the text
+// ends with one (counted in the length), or always write one after the
+// converted bytes (not counted, so a text that itself ends in U+0000 keeps
+// that character).
+enum class Terminator { kNone, kEnsure, kAppend };
+
 // One conversion of the core family. `capacityFor` gives the worst-case
 // capacity for srcBytes of input (terminator included), `nulBytes` is the
 // size of the target's terminator.
 int64_t ConvertInto(const void* src, int64_t srcBytes, int64_t srcSet, int64_t dstSet,
-                    int64_t (*capacityFor)(int64_t), int nulBytes, char** buffer, bool terminate) {
+                    int64_t (*capacityFor)(int64_t), int nulBytes, char** buffer, Terminator terminator) {
   if (srcBytes < 0) srcBytes = 0;
   const int64_t worstCase = capacityFor(srcBytes);
   void* resized = PluginRealloc(*buffer, static_cast<size_t>(worstCase));
@@ -27,7 +33,14 @@ int64_t ConvertInto(const void* src, int64_t srcBytes, int64_t srcSet, int64_t d
   }
   *buffer = static_cast<char*>(resized);
   int64_t n = srcBytes > 0 ? HostConvertCharset(src, srcBytes, srcSet, *buffer, worstCase, dstSet) : 0;
-  if (terminate) {
+  if (terminator == Terminator::kAppend && n > 0) {
+    if (n + nulBytes > worstCase) n = worstCase - nulBytes;
+    std::memset(*buffer + n, 0, static_cast<size_t>(nulBytes));
+    if (void* shrunk = PluginRealloc(*buffer, static_cast<size_t>(n + nulBytes)))
+      *buffer = static_cast<char*>(shrunk);
+    return n;
+  }
+  if (terminator == Terminator::kEnsure) {
     bool terminated = n >= nulBytes;
     for (int i = 1; terminated && i <= nulBytes; ++i) terminated = (*buffer)[n - i] == 0;
     if (!terminated) {
@@ -54,42 +67,29 @@ int64_t ConvertInto(const void* src, int64_t srcBytes, int64_t srcSet, int64_t d
 // documents pass here: a UTF-16 unit (or a lone trailing byte) gives at most
 // 3 UTF-8 bytes, a surrogate pair 4 for its two units; a legacy byte at most
 // 3; a UTF-8 byte at most one UTF-16 unit (a 4-byte sequence gives two).
+namespace {
+int64_t Utf8CapacityForUtf16(int64_t n) { return 1 + 3 * ((n + 1) / 2); }
+Terminator EnsureIf(bool terminate) { return terminate ? Terminator::kEnsure : Terminator::kNone; }
+}  // namespace
+
 int64_t Utf16ToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
-  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, [](int64_t n) { return 1 + 3 * ((n + 1) / 2); }, 1,
-                     buffer, terminate);
+  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, Utf8CapacityForUtf16, 1, buffer,
+                     EnsureIf(terminate));
+}
+
+int64_t Utf16ToUtf8Text(const void* src, int64_t srcBytes, char** buffer) {
+  return ConvertInto(src, srcBytes, kCharsetUtf16, kCharsetUtf8, Utf8CapacityForUtf16, 1, buffer,
+                     Terminator::kAppend);
 }
 
 int64_t SystemToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
   return ConvertInto(src, srcBytes, kCharsetLegacy, kCharsetUtf8, [](int64_t n) { return 1 + 3 * n; }, 1, buffer,
-                     terminate);
+                     EnsureIf(terminate));
 }
 
 int64_t Utf8ToUtf16(const void* src, int64_t srcBytes, char** buffer, bool terminate) {
   return ConvertInto(src, srcBytes, kCharsetUtf8, kCharsetUtf16, [](int64_t n) { return 2 * n + 2; }, 2, buffer,
-                     terminate);
-}
-
-int64_t TextParameterToUtf8(const PluginParameters& params, int n, char* buffer, int terminate) {
-  const HostText text = HostGetTextParameter(params, n);
-  if (text.units == nullptr && text.length != 0) return 0;
-  char* converted = nullptr;
-  const int64_t length =
-      Utf16ToUtf8(text.units, static_cast<int64_t>(text.length) * 2, &converted, terminate > 0);
-  if (buffer != nullptr && converted != nullptr) std::memcpy(buffer, converted, static_cast<size_t>(length));
-  PluginFree(converted);
-  return length;
-}
-
-void ReturnUtf8Text(const PluginParameters& params, const char* text) {
-  ReturnUtf8TextN(params, text, text ? static_cast<int64_t>(std::strlen(text)) : 0);
-}
-
-void ReturnUtf8TextN(const PluginParameters& params, const char* bytes, int64_t length) {
-  char* utf16 = nullptr;
-  Utf8ToUtf16(bytes, bytes ? length : 0, &utf16, true);
-  // A failed conversion still sets a result: the empty text.
-  HostReturnText(params, utf16 ? reinterpret_cast<const char16_t*>(utf16) : u"");
-  PluginFree(utf16);
+                     EnsureIf(terminate));
 }
 
 int64_t TextVariableToUtf8(const HostVariable& variable, char** buffer) {

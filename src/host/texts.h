@@ -23,12 +23,9 @@ int64_t Utf16ToUtf8(const void* src, int64_t srcBytes, char** buffer, bool termi
 int64_t SystemToUtf8(const void* src, int64_t srcBytes, char** buffer, bool terminate);
 int64_t Utf8ToUtf16(const void* src, int64_t srcBytes, char** buffer, bool terminate);
 
-// Text parameter N as UTF-8. Call with buffer null to learn the length, then
-// with a buffer of that length. terminate <= 0 means no NUL.
-int64_t TextParameterToUtf8(const PluginParameters& params, int n, char* buffer, int terminate);
-// Sets the text result from a NUL-terminated UTF-8 string or a byte range.
-void ReturnUtf8Text(const PluginParameters& params, const char* text);
-void ReturnUtf8TextN(const PluginParameters& params, const char* bytes, int64_t length);
+// UTF-16 to UTF-8 with a NUL written after the converted bytes and not
+// counted: the length is the text's own, whatever characters it ends with.
+int64_t Utf16ToUtf8Text(const void* src, int64_t srcBytes, char** buffer);
 // A NUL-terminated UTF-8 copy of a text variable into a growable buffer;
 // 0 (buffer untouched) when the variable holds no text.
 int64_t TextVariableToUtf8(const HostVariable& variable, char** buffer);

@@ -2,52 +2,25 @@
 // the printer list (27), the kept text (28) and the folder names (34); see
 // slots.h for the slot model.
 //
-// Routines 4, 5, 6 and 37 act only while a session is usable (print_session.h);
-// between a shutdown and the next initialisation that is never, so none of
-// them can reach a released text. The reserved slot routines keep their rows
-// in the command table and answer a fixed value whatever their parameters and
-// the session state.
+// Routines 4, 5, 6 and 37 need an open session and 28 an initialised
+// plugin (the command table); the dispatcher runs them only then, and the
+// state they reach (print_state.h) refuses to hold a text outside init
+// whatever calls it. The reserved slot routines keep their rows in the
+// command table and answer a fixed value whatever their parameters and the
+// session state.
 #include "printdoc/slots.h"
 
 #include <cstring>
 
-#include "frame/handlers.h"
-#include "base/plugin_heap.h"
-#include "frame/state.h"
-#include "host/texts.h"
-#include "printdoc/print_session.h"
+#include "host/parameters.h"
+#include "printdoc/print_commands.h"
+#include "printdoc/print_state.h"
 
 namespace {
 
 constexpr char kSlotNameSuffix[] = "_LQM";
 // Room for the four names and their separators, with the terminator.
 constexpr size_t kPrinterListCapacity = kPrinterCount * (kPrinterEntryBytes + 1) + 1;
-
-char* NewHeapCopy(const char* bytes, size_t length) {
-  auto* copy = static_cast<char*>(PluginMalloc(length + 1));
-  if (copy == nullptr) return nullptr;
-  std::memcpy(copy, bytes, length);
-  copy[length] = 0;
-  return copy;
-}
-
-// The longest text routine 28 keeps; one byte more than a slot holds.
-constexpr int64_t kMaxKeptTextBytes = 32767;
-
-// Text parameter N as UTF-8 into a new NUL-terminated heap text; null when it
-// is empty, longer than maxLength bytes or cannot be copied.
-char* CopyTextParameter(const PluginParameters& params, int n, int64_t maxLength) {
-  const int64_t length = TextParameterToUtf8(params, n, nullptr, 0);
-  if (length < 1 || length > maxLength) return nullptr;
-  auto* copy = static_cast<char*>(PluginMalloc(static_cast<size_t>(length) + 1));
-  if (copy == nullptr) return nullptr;
-  if (TextParameterToUtf8(params, n, copy, 0) != length) {
-    PluginFree(copy);
-    return nullptr;
-  }
-  copy[length] = 0;
-  return copy;
-}
 
 // The reserved routines: their slot parameter changes nothing.
 void ReturnFixedForSlot(const PluginParameters& params, int32_t value) { HostReturnLong(params, value); }
@@ -58,37 +31,19 @@ void ReturnFixedForSlot(const PluginParameters& params, int32_t value) { HostRet
 // Slots, names, printers, folders
 // ---------------------------------------------------------------------------
 
-char* BuildSlotName(uint16_t slot, size_t* length) {
-  *length = 0;
-  if (gSessionKey == nullptr) return nullptr;
-  const size_t keyLength = std::strlen(gSessionKey);
+HeapText BuildSlotName(uint16_t slot) {
+  const char* key = SessionKey();
+  if (key == nullptr) return {};
+  const size_t keyLength = std::strlen(key);
   const size_t suffixLength = sizeof kSlotNameSuffix - 1;
   const size_t total = 2 + keyLength + suffixLength;
   auto* name = static_cast<char*>(PluginMalloc(total + 1));
-  if (name == nullptr) return nullptr;
+  if (name == nullptr) return {};
   name[0] = static_cast<char>('0' + (slot < kSlotCount ? slot : 0));
   name[1] = '_';
-  std::memcpy(name + 2, gSessionKey, keyLength);
+  std::memcpy(name + 2, key, keyLength);
   std::memcpy(name + 2 + keyLength, kSlotNameSuffix, suffixLength + 1);
-  *length = total;
-  return name;
-}
-
-const char* GetSlotText(uint16_t slot) {
-  if (slot >= kSlotCount || gSlotTexts[slot] == nullptr) return "";
-  return gSlotTexts[slot];
-}
-
-int32_t SetSlotText(uint16_t slot, const char* text) {
-  // After shutdown a stored text would outlive the plugin's state.
-  if (!gPluginReady || slot >= kSlotCount || text == nullptr) return 0;
-  const size_t length = std::strlen(text);
-  if (length == 0 || length > static_cast<size_t>(kMaxSlotTextBytes)) return 0;
-  char* copy = NewHeapCopy(text, length);
-  if (copy == nullptr) return 0;
-  PluginFree(gSlotTexts[slot]);
-  gSlotTexts[slot] = copy;
-  return 1;
+  return HeapText(name, total);
 }
 
 const char* FolderName(int32_t code) {
@@ -124,18 +79,16 @@ size_t BuildPrinterList(char* out, size_t capacity) {
 // ---------------------------------------------------------------------------
 
 void LQM_GetSlotText(const PluginParameters& params) {
-  const uint16_t slot = SlotNumberFromLong(HostGetLongParameter(params, 1));
-  const char* text = PrintSessionUsable() ? GetSlotText(slot) : "";
-  ReturnUtf8TextN(params, text, static_cast<int64_t>(std::strlen(text)));
+  ReturnText(params, GetSlotText(SlotParameter(params, 1)));
 }
 
 void LQM_SetSlotText(const PluginParameters& params) {
-  const uint16_t slot = SlotNumberFromLong(HostGetLongParameter(params, 1));
+  const uint16_t slot = SlotParameter(params, 1);
   int32_t result = 0;
-  if (PrintSessionUsable() && slot < kSlotCount) {
-    char* text = CopyTextParameter(params, 2, kMaxSlotTextBytes);
-    if (text != nullptr) result = SetSlotText(slot, text);
-    PluginFree(text);
+  if (slot < kSlotCount) {
+    const HeapText text = TextParameter(params, 2);
+    if (!text.empty() && text.size() <= static_cast<size_t>(kMaxSlotTextBytes))
+      result = SetSlotText(slot, text.data());
   }
   HostReturnLong(params, result);
 }
@@ -143,14 +96,11 @@ void LQM_SetSlotText(const PluginParameters& params) {
 // Hands its two variables back as it received them (no clearing: the copies
 // share the variables' contents), so they keep their values.
 void LQM_SlotStub6(const PluginParameters& params) {
-  if (PrintSessionUsable()) {
-    const HostVariable first = HostGetVariableParameter(params, 2);
-    const HostVariable second = HostGetVariableParameter(params, 3);
-    HostSetVariableParameter(params, 2, first, false);
-    if (HostGetVariableKind(second) != lqm::abi::kKindUndefined)
-      HostSetVariableParameter(params, 3, second, false);
-  }
-  ReturnUtf8Text(params, "");
+  const HostVariable first = HostGetVariableParameter(params, 2);
+  const HostVariable second = HostGetVariableParameter(params, 3);
+  HostSetVariableParameter(params, 2, first, false);
+  if (HostGetVariableKind(second) != lqm::abi::kKindUndefined) HostSetVariableParameter(params, 3, second, false);
+  ReturnText(params, "");
 }
 
 void LQM_SlotStub7(const PluginParameters& params) { ReturnFixedForSlot(params, 0); }
@@ -171,28 +121,20 @@ void LQM_SlotStub44(const PluginParameters& params) { ReturnFixedForSlot(params,
 void LQM_GetPrinterList(const PluginParameters& params) {
   char list[kPrinterListCapacity];
   const size_t length = BuildPrinterList(list, sizeof list);
-  ReturnUtf8TextN(params, list, static_cast<int64_t>(length));
+  ReturnText(params, {list, length});
 }
 
 void LQM_KeepText(const PluginParameters& params) {
-  // Only an initialised plugin keeps a text: one kept after shutdown would
-  // have nobody left to free it.
-  if (!gPluginReady) return;
-  char* text = CopyTextParameter(params, 1, kMaxKeptTextBytes);
-  if (text == nullptr) text = NewHeapCopy("", 0);
-  if (text == nullptr) return;
-  PluginFree(gSavedText);
-  gSavedText = text;
+  HeapText text = TextParameter(params, 1);
+  if (text.size() > static_cast<size_t>(kMaxKeptTextBytes)) text = HeapText();
+  if (text.empty()) text = HeapText::Copy("");
+  if (text.held()) KeepText(text.release());
 }
 
 void LQM_GetFolderName(const PluginParameters& params) {
-  ReturnUtf8Text(params, FolderName(HostGetLongParameter(params, 1)));
+  ReturnText(params, FolderName(HostGetLongParameter(params, 1)));
 }
 
 void LQM_GetSlotName(const PluginParameters& params) {
-  const uint16_t slot = SlotNumberFromLong(HostGetLongParameter(params, 1));
-  size_t length = 0;
-  char* name = PrintSessionUsable() ? BuildSlotName(slot, &length) : nullptr;
-  ReturnUtf8TextN(params, name ? name : "", static_cast<int64_t>(length));
-  PluginFree(name);
+  ReturnText(params, BuildSlotName(SlotParameter(params, 1)).view());
 }

@@ -4,12 +4,13 @@
 //
 // Strings are returned whole: none passes through a fixed buffer that could
 // cut it (a 255-byte legacy string can take three times as many UTF-8 bytes).
+#include "resources/resource_commands.h"
+
 #include <cstdint>
 
-#include "codecs/envelope.h"
-#include "frame/handlers.h"
 #include "base/plugin_heap.h"
-#include "host/texts.h"
+#include "codecs/envelope.h"
+#include "host/parameters.h"
 #include "resources/resource_readers.h"
 
 namespace {
@@ -22,7 +23,7 @@ constexpr char kSealedTextKey[] = "583914_27";
 void ReturnLocalizedString(const PluginParameters& params, int32_t item) {
   char* text = nullptr;
   if (item >= 1 && item <= 4) ReadStringListItem(&text, kLocalizedStrings, item, false, 0);
-  ReturnUtf8Text(params, text ? text : "");
+  ReturnText(params, text ? text : "");
   PluginFree(text);
 }
 
@@ -30,12 +31,12 @@ void ReturnDataBlock(const PluginParameters& params, int32_t n) {
   HostHandle block = nullptr;
   if (n >= 1 && n <= 4) block = ReadResourceToHandle("xpdt", kFirstDataBlock + n - 1, 0, 0);
   if (block == nullptr) {
-    HostReturnBlob(params, "", 0);
+    ReturnBlob(params, nullptr, 0);
     return;
   }
   const int64_t size = HostGetHandleSize(block);
   const void* bytes = HostLockHandle(block);
-  HostReturnBlob(params, bytes ? bytes : "", bytes ? size : 0);
+  ReturnBlob(params, bytes, bytes ? size : 0);
   HostUnlockHandle(block);
   HostDisposeHandle(block);
 }
@@ -51,20 +52,20 @@ void ReturnSealedText(const PluginParameters& params, uint32_t number, const cha
     buffer = reinterpret_cast<char*>(bytes);
   }
   if (size > 1 && buffer != nullptr)
-    ReturnUtf8TextN(params, buffer, length);
+    ReturnText(params, {buffer, static_cast<size_t>(length)});
   else
-    ReturnUtf8Text(params, "");
+    ReturnText(params, "");
   PluginFree(buffer);
 }
 
 }  // namespace
 
 void LQM_GetVersion(const PluginParameters& params) {
-  ReturnUtf8Text(params, LoadVersionText(nullptr, 0));
+  ReturnText(params, LoadVersionText(nullptr, 0));
 }
 
 void LQM_GetInfoString(const PluginParameters& params) {
-  ReturnUtf8Text(params, LoadInfoString(nullptr, 0));
+  ReturnText(params, LoadInfoString(nullptr, 0));
 }
 
 void LQM_GetString1(const PluginParameters& params) { ReturnLocalizedString(params, 1); }

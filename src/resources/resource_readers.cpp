@@ -5,17 +5,34 @@
 // six bytes of numeric fields, then the short and the long version string,
 // each length-prefixed. Strings are in the legacy single-byte charset and
 // are converted to UTF-8 when asked.
+//
+// State, private to this file: the references of the plugin's open resource
+// files and the two cached texts. ResourcesInit forgets the files (4D closes
+// them with the process; a new initialisation opens them again) and frees
+// the caches; ResourcesShutdown frees the caches only, so the files stay
+// usable after -2, as they have always been.
 #include "resources/resource_readers.h"
 
 #include <cstring>
 
 #include "base/byte_order.h"
 #include "base/plugin_heap.h"
-#include "frame/state.h"
 #include "host/named_commands.h"
 #include "host/texts.h"
 
 namespace {
+
+int32_t gResourceFileRefs[kMaxResourceFiles] = {};
+int32_t gResourceFileCount = 0;
+char* gVersionText = nullptr;
+char* gStringListText = nullptr;
+
+void ReleaseCaches() {
+  PluginFree(gVersionText);
+  gVersionText = nullptr;
+  PluginFree(gStringListText);
+  gStringListText = nullptr;
+}
 
 // Moves `size` bytes (NUL included) into *out, reallocating it; on a failed
 // allocation *out keeps what it had and 0 is returned.
@@ -45,13 +62,31 @@ int64_t TakePrefixedString(char** out, char* data, int64_t offset, bool convert)
 
 }  // namespace
 
+void ResourcesInit() {
+  ReleaseCaches();
+  for (int32_t& ref : gResourceFileRefs) ref = 0;
+  gResourceFileCount = 0;
+}
+
+void ResourcesShutdown() { ReleaseCaches(); }
+
+bool ResourceFilesOpen() { return gResourceFileCount > 0; }
+
+int32_t ResourceFileCount() { return gResourceFileCount; }
+
 uint16_t TestPathName(const char* path) { return RunTestPathName(path); }
 
-int32_t OpenResourceFile(const char* path) { return RunOpenResourceFile(path); }
+bool OpenPluginResourceFile(const char* path) {
+  if (gResourceFileCount >= kMaxResourceFiles) return false;
+  const int32_t ref = RunOpenResourceFile(path);
+  if (ref == 0) return false;
+  gResourceFileRefs[gResourceFileCount++] = ref;
+  return true;
+}
 
 int64_t ReadResourceToBuffer(char** buffer, const char* type, uint32_t number, int32_t docRef,
                              uint16_t extra) {
-  if (!gEnvironmentReady && docRef < 1) return 0;
+  if (!ResourceFilesOpen() && docRef < 1) return 0;
   int64_t length = 0;
   if (!RunGetResource(type, number, docRef, buffer, &length, extra)) return 0;
   return length + extra;

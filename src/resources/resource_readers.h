@@ -13,14 +13,27 @@
 #include "host/host_calls.h"
 
 inline constexpr uint32_t kNoResource = 0xFFFFFFFFu;
+inline constexpr int kMaxResourceFiles = 10;
 
+// -1 forgets the open files and both caches; -2 frees the caches only.
+void ResourcesInit();
+void ResourcesShutdown();
+
+// True once a resource file of the plugin is open: the readers below then
+// read without being named a file.
+bool ResourceFilesOpen();
+int32_t ResourceFileCount();
+
+// "Test Path Name" on a path: 1 document, 0 folder, 65535 on failure.
 uint16_t TestPathName(const char* path);
-int32_t OpenResourceFile(const char* path);
+// Opens one of the plugin's resource files and keeps its reference; false
+// when 4D gives none or kMaxResourceFiles are already open.
+bool OpenPluginResourceFile(const char* path);
 
 // The resource's bytes followed by `extra` unwritten bytes in *buffer
 // (allocated or reallocated); returns data length + extra, or 0 when the
 // resource was not found. Without an explicit file (docRef < 1) nothing is
-// read before discovery has opened the plugin's files.
+// read before a resource file of the plugin is open.
 int64_t ReadResourceToBuffer(char** buffer, const char* type, uint32_t number, int32_t docRef,
                              uint16_t extra);
 // The same into a new 4D memory block; null when not found.

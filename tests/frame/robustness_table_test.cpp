@@ -21,7 +21,9 @@
 #include <sstream>
 
 #include "frame/command_table.h"
-#include "frame/state.h"
+#include "host/named_commands.h"
+#include "resources/discovery.h"
+#include "resources/resource_readers.h"
 #include "frame/static_plugin.h"
 
 namespace {
@@ -144,8 +146,12 @@ std::string BuildTable() {
     for (const BadCall& bad : BadCallsFor(row, typical)) {
       std::unique_ptr<Host> h = NewStaticPluginHost(bad.when != When::kBeforeInit);
       if (bad.when == When::kBeforeInit) {
-        h->Select(lqm::abi::kSelectorDeinit);  // frees what an earlier host's run left
-        ResetPluginState();
+        // Shut down, then forget the files and facts as a new process would
+        // have none: the state of a plugin 4D loaded but has not initialised.
+        h->Select(lqm::abi::kSelectorDeinit);
+        NamedCommandsInit();
+        ResourcesInit();
+        DiscoveryInit();
       } else {
         EXPECT_TRUE(RunPrelude(*h, typical.prelude));
         if (bad.when == When::kAfterShutdown) h->Select(lqm::abi::kSelectorDeinit);

@@ -13,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "frame/command_table.h"
 #include "host/host_abi.h"
+#include "lqm-host/lib/call.h"
 #include "lqm-host/lib/host.h"
 
 extern "C" void LQM_CALLCONV FourDPackex(int32_t selector, void* parameters, void* data,
@@ -26,9 +30,9 @@ inline constexpr char kPrintAccessCode[] = "VarnelLQM 61QTR04";
 inline constexpr char kPrintRootVariable[] = "<>vxPrintRootDirectoryPath";
 inline constexpr char kPrintSpoolVariable[] = "<>vxPrintSpoolDirectoryPath";
 
-// What a command needs before its typical call: nothing, an open print
-// session, or an open session whose slot 1 holds "one".
-enum class Prelude { kNone, kSession, kSessionAndSlot };
+// What a command needs before its typical call: nothing, or an open print
+// session whose slot 1 holds "one" (for the rows that need a session).
+enum class Prelude { kNone, kSessionAndSlot };
 
 struct TypicalCall {
   int32_t routine;
@@ -36,68 +40,17 @@ struct TypicalCall {
   std::vector<host::Value> args;
 };
 
-// One well-formed call of every command of the command table, in routine
-// order (a test checks that no row lacks one).
+// Every row's typical call from the command table, in routine order; a row
+// whose call does not parse fails the test that asks.
 inline std::vector<TypicalCall> TypicalCalls() {
-  using host::Value;
-  auto L = [](int32_t v) { return Value::Longint(v); };
-  auto I = [](int16_t v) { return Value::Integer(v); };
-  auto T = [](const char* utf8) { return Value::TextUtf8(utf8); };
-  auto texts = [](std::vector<const char*> utf8) {
-    std::vector<std::u16string> elements;
-    for (const char* e : utf8) elements.push_back(Value::TextUtf8(e).text);
-    return Value::TextArray(std::move(elements));
-  };
-  const Value four = T("4");
-  return {
-      {1, Prelude::kNone, {}},
-      {2, Prelude::kNone, {}},
-      {3, Prelude::kNone, {T(kPrintAccessCode), T("Job-42"), T("note")}},
-      {4, Prelude::kSessionAndSlot, {L(1)}},
-      {5, Prelude::kSession, {L(2), T("two Ã©")}},
-      {6, Prelude::kSession, {L(1), Value::Variable(L(3)), Value::Undefined()}},
-      {7, Prelude::kSession, {L(1), four, four, four, four}},
-      {8, Prelude::kSession, {L(1), four, four, four, four, four, four, four}},
-      {9, Prelude::kSession, {L(1)}},
-      {10, Prelude::kNone, {L(1300)}},
-      {11, Prelude::kNone, {}},
-      {12, Prelude::kNone, {}},
-      {13, Prelude::kNone, {}},
-      {14, Prelude::kNone, {}},
-      {15, Prelude::kNone, {}},
-      {16, Prelude::kNone, {}},
-      {17, Prelude::kNone, {}},
-      {18, Prelude::kNone, {}},
-      {19, Prelude::kNone, {T("sealed ð"), T("key"), I(1), I(1)}},
-      {24, Prelude::kNone, {}},
-      {25, Prelude::kNone, {Value::BlobOf("hello world")}},
-      {26, Prelude::kNone, {Value::BlobOf("aGVsbG8gd29ybGQ=")}},
-      {27, Prelude::kNone, {}},
-      {28, Prelude::kNone, {T("kept")}},
-      {29,
-       Prelude::kNone,
-       {L(1), Value::LongintArray({0}), texts({""}), texts({""}), texts({""}), texts({""}),
-        Value::LongintArray({0})}},
-      {30, Prelude::kNone, {texts({"", "old"})}},
-      {31, Prelude::kNone, {L(247)}},
-      {32, Prelude::kSession, {L(1)}},
-      {33, Prelude::kSession, {L(1)}},
-      {34, Prelude::kSession, {L(1)}},
-      {35, Prelude::kSession, {L(1)}},
-      {36, Prelude::kSession, {L(1)}},
-      {37, Prelude::kSession, {L(3)}},
-      {38, Prelude::kSession, {L(1)}},
-      {39, Prelude::kSession, {L(1)}},
-      {40, Prelude::kNone, {Value::LongintArray({0, 1300, 10, 75}), texts({""})}},
-      {41, Prelude::kSession, {L(1)}},
-      {42, Prelude::kSession, {L(1)}},
-      {43, Prelude::kSession, {L(1)}},
-      {44, Prelude::kSession, {L(1)}},
-      {45,
-       Prelude::kNone,
-       {I(1), Value::BlobOf("ABABABABABABABABABAB"), I(3), I(3), I(0), I(0), L(-1), L(12)}},
-      {46, Prelude::kNone, {Value::BlobOf("123456789"), I(2), I(1)}},
-  };
+  std::vector<TypicalCall> calls;
+  for (const CommandInfo& row : kCommandTable) {
+    TypicalCall call{row.number, row.needs == CommandNeeds::kSession ? Prelude::kSessionAndSlot : Prelude::kNone, {}};
+    std::string error;
+    EXPECT_TRUE(host::ParseTypicalCall(row, call.args, error)) << error;
+    calls.push_back(std::move(call));
+  }
+  return calls;
 }
 
 // Runs a call's prelude; false when a step did not answer as expected.
@@ -106,7 +59,6 @@ inline bool RunPrelude(host::Host& h, Prelude prelude) {
   if (prelude == Prelude::kNone) return true;
   host::CallOutcome opened = h.Call(3, {Value::TextUtf8(kPrintAccessCode), Value::TextUtf8("Job-42")});
   if (!opened.ok() || opened.result != Value::Longint(1)) return false;
-  if (prelude == Prelude::kSession) return true;
   host::CallOutcome stored = h.Call(5, {Value::Longint(1), Value::TextUtf8("one")});
   return stored.ok() && stored.result == Value::Longint(1);
 }

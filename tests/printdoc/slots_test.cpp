@@ -1,8 +1,8 @@
 // What the routines cannot show through the host: the slot store under a
 // failed allocation and after shutdown, slot names for keys past any fixed
 // buffer, the printer list's buffer boundary and the access-code comparison.
-// Run directly against the plugin's state (PluginInit and PluginShutdown
-// touch only process-wide variables); the routines themselves are tested
+// Run directly against printdoc's own state (PrintDocInit and
+// PrintDocShutdown make no host call); the routines themselves are tested
 // through the host in print_commands_test.cpp.
 #include "printdoc/slots.h"
 
@@ -12,26 +12,31 @@
 #include <string>
 
 #include "base/plugin_heap.h"
-#include "frame/state.h"
+#include "base/heap_text.h"
+#include "host/parameters.h"
 #include "printdoc/print_session.h"
+#include "printdoc/print_state.h"
 
 namespace {
 
 class SlotStore : public testing::Test {
  protected:
-  void SetUp() override { PluginInit(); }
+  void SetUp() override { ASSERT_TRUE(PrintDocInit()); }
   void TearDown() override {
     PluginHeapFailAfter(0);
-    PluginShutdown();
+    PrintDocShutdown();
   }
 };
 
 std::string NameOf(uint16_t slot) {
-  size_t length = 0;
-  char* name = BuildSlotName(slot, &length);
-  std::string result = name ? std::string(name, length) : std::string("<null>");
-  PluginFree(name);
-  return result;
+  const HeapText name = BuildSlotName(slot);
+  return name.held() ? std::string(name.view()) : std::string("<null>");
+}
+
+// A slot number as 4D code passes it: a longint parameter.
+uint16_t SlotOf(int32_t value) {
+  void* parameters[1] = {&value};
+  return SlotParameter(PluginParameters{parameters, nullptr, nullptr}, 1);
 }
 
 TEST_F(SlotStore, FailedAllocationKeepsTheOldText) {
@@ -47,16 +52,14 @@ TEST_F(SlotStore, NamesUseTheDigitAndTheWholeKey) {
   EXPECT_EQ(NameOf(9), "9_VarnelLQM_LQM");
   EXPECT_EQ(NameOf(10), "0_VarnelLQM_LQM");
   EXPECT_EQ(NameOf(12), "0_VarnelLQM_LQM");
-  EXPECT_EQ(NameOf(SlotNumberFromLong(65543)), "7_VarnelLQM_LQM");
-  EXPECT_EQ(NameOf(SlotNumberFromLong(-1)), "0_VarnelLQM_LQM");
+  EXPECT_EQ(NameOf(SlotOf(65543)), "7_VarnelLQM_LQM");
+  EXPECT_EQ(NameOf(SlotOf(-1)), "0_VarnelLQM_LQM");
 
   // Keys that would not fit an 80-byte name buffer come back whole.
   for (size_t keyLength : {72u, 73u, 74u, 300u, 5000u}) {
     SCOPED_TRACE(keyLength);
     const std::string key(keyLength, 'k');
-    PluginFree(gSessionKey);
-    gSessionKey = static_cast<char*>(PluginMalloc(keyLength + 1));
-    std::memcpy(gSessionKey, key.c_str(), keyLength + 1);
+    ReplaceSessionKey(HeapText::Copy(key).release());
     EXPECT_EQ(NameOf(3), "3_" + key + "_LQM");
   }
 }
@@ -64,28 +67,29 @@ TEST_F(SlotStore, NamesUseTheDigitAndTheWholeKey) {
 TEST_F(SlotStore, NoNameWithoutMemoryOrKey) {
   PluginHeapFailAfter(1);
   EXPECT_EQ(NameOf(1), "<null>");
-  PluginShutdown();
+  PrintDocShutdown();
   EXPECT_EQ(NameOf(1), "<null>");
 }
 
 TEST_F(SlotStore, ShutdownHidesEverySlot) {
   ASSERT_EQ(SetSlotText(5, "before"), 1);
-  gPrintSessionOpen = true;
+  SetPrintSessionOpen(true);
   EXPECT_TRUE(PrintSessionUsable());
-  PluginShutdown();
-  // The flag survives shutdown; the texts behind it do not.
+  PrintDocShutdown();
   EXPECT_FALSE(PrintSessionUsable());
   EXPECT_STREQ(GetSlotText(5), "");
   EXPECT_EQ(SetSlotText(5, "after"), 0);
-  PluginInit();
-  EXPECT_FALSE(gPrintSessionOpen);
+  SetPrintSessionOpen(true);  // no session opens outside init
+  EXPECT_FALSE(PrintSessionUsable());
+  ASSERT_TRUE(PrintDocInit());
+  EXPECT_FALSE(PrintSessionUsable());
   EXPECT_STREQ(GetSlotText(5), "");
+  EXPECT_STREQ(SessionKey(), "VarnelLQM");
 }
 
 TEST(PrintVocabulary, PrinterListIsTheFourEntries) {
   const std::string expected =
       "Zelk Local Printer;Zelk Export Printer;Plugin Local Printer;Plugin Export Printer;";
-  ASSERT_EQ(expected.size(), 82u);
   char list[256];
   EXPECT_EQ(BuildPrinterList(list, sizeof list), expected.size());
   EXPECT_EQ(std::string(list), expected);

@@ -277,6 +277,46 @@ bool ParseCallArgument(const std::string& word, char declared, Value& out, std::
   }
 }
 
+std::vector<std::string> SplitCallWords(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false, quoted = false;
+  for (char c : line) {
+    if (c == '\'') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (c == ' ' && !quoted) {
+      if (inWord) words.push_back(std::move(word));
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(std::move(word));
+  return words;
+}
+
+bool ParseTypicalCall(const CommandInfo& row, std::vector<Value>& args, std::string& error) {
+  const std::vector<std::string> words = SplitCallWords(row.typicalCall);
+  if (words.size() != row.parameters.size()) {
+    error = std::string(row.name) + ": the typical call gives " + std::to_string(words.size()) +
+            " arguments for " + std::to_string(row.parameters.size()) + " parameters";
+    return false;
+  }
+  args.clear();
+  for (size_t i = 0; i < words.size(); ++i) {
+    Value value;
+    if (!ParseCallArgument(words[i], row.parameters[i], value, error)) {
+      error = std::string(row.name) + ", argument " + std::to_string(i + 1) + ": " + error;
+      return false;
+    }
+    args.push_back(std::move(value));
+  }
+  return true;
+}
+
 int RunCall(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
   HostOptions options;
   std::string error;

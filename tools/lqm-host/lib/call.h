@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame/command_table.h"
@@ -47,6 +48,14 @@ bool PrepareHost(Host& host, const HostOptions& options, std::string& error);
 // or 0 when the table has no row for it); false with the reason, which does
 // not name the argument (the caller does).
 bool ParseCallArgument(const std::string& word, char declared, Value& out, std::string& error);
+
+// Splits a command table's typical call into `call` words: words are
+// separated by spaces, and a word holding spaces is quoted with '...'.
+std::vector<std::string> SplitCallWords(std::string_view line);
+
+// The typical call of a command table row as parameter values, read as
+// `call` reads its words; false with a message naming the argument.
+bool ParseTypicalCall(const CommandInfo& row, std::vector<Value>& args, std::string& error);
 
 // `lqm-host call NAME|NUMBER [ARG ...] [options]`: `words` are the words after
 // "call". Prints the outcome to `out`, faults to `err`. Exit code: 0 success,

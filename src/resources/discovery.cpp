@@ -1,18 +1,17 @@
-// Environment discovery: which platform and kind of 4D application the plugin
-// runs in, where its bundle lies, and opening its resource files.
+// Environment discovery (see discovery.h).
 //
-// Until it has once succeeded, DiscoverEnvironment repeats the work on every
-// command (the platform questions only until all three answers are known);
-// afterwards it answers true without a host call until the next
-// initialisation. The bundle paths are built in the 512-byte folder buffers;
-// a base folder too long for them fails discovery rather than produce a cut
-// path that could name another file.
+// The bundle paths are built in two kFolderBufferSize buffers, allocated on
+// first use and kept until shutdown; a base folder too long for them fails
+// discovery rather than produce a cut path that could name another file.
+// When 4D gives no database folder the base is empty and the bundle path
+// stays relative: 4D's document commands resolve it against the database
+// folder themselves.
 #include <cstring>
 #include <initializer_list>
 
-#include "frame/dispatch.h"
+#include "resources/discovery.h"
+
 #include "base/plugin_heap.h"
-#include "frame/state.h"
 #include "host/named_commands.h"
 #include "host/texts.h"
 #include "resources/resource_readers.h"
@@ -23,6 +22,23 @@ constexpr int32_t kPlatformMacOS = 2;
 constexpr int32_t kPlatformWindows = 3;
 constexpr int32_t kDatabaseFolder = 4;
 constexpr int kScratchSize = 256;
+constexpr int kFolderBufferSize = 512;
+constexpr int32_t kUnknown = -1;
+
+// Before the first -1 everything is zero, as 4D loads the library; -1 makes
+// the facts unknown so that the next command asks for them.
+int32_t gPlatform = 0;
+int32_t gApplicationType = 0;
+int32_t gSystemKind = 0;
+int32_t gMachineKind = 0;
+char gPathSeparator[2] = {0, 0};
+char* gBundleResourcesFolder = nullptr;  // kFolderBufferSize bytes once allocated
+char* gBundlePlatformFolder = nullptr;
+
+void ReleaseFolder(char*& folder) {
+  PluginFree(folder);
+  folder = nullptr;
+}
 
 // Appends `text` to the NUL-terminated path in a kFolderBufferSize buffer;
 // false (path unchanged) when it would not fit.
@@ -53,6 +69,8 @@ void CutLastFolder(char* path) {
 
 void DetectPlatform() {
   int32_t values[3] = {gPlatform, gSystemKind, gMachineKind};
+  // "Is macOS" stands in only when 4D has no "PLATFORM PROPERTIES"; when
+  // that command ran and failed, the values stay unknown for this call.
   const int read = RunPlatformProperties(values);
   if (read >= 0) {
     if (read > 0) gPlatform = values[0];
@@ -80,10 +98,9 @@ bool BuildBundleFolders(bool compiled) {
   if (!EnsureFolderBuffer(gBundleResourcesFolder) || !EnsureFolderBuffer(gBundlePlatformFolder))
     return false;
   char* base = gBundlePlatformFolder;
+  // No folder (or one too long for the buffer) leaves the base empty and the
+  // bundle path relative; a failed look-up does not end discovery.
   GetFolderPathUtf8(base, kFolderBufferSize, kDatabaseFolder, false);
-  // An empty base (no folder, or one too long for the buffer) would leave a
-  // relative path that the host resolves against its working folder.
-  if (base[0] == 0) return false;
   switch (gApplicationType) {
     case 0: break;
     case 1: CutLastFolder(base); break;
@@ -122,36 +139,51 @@ bool OpenBundleResourceFiles() {
     if (TestPathName(localized) != 1) localized[0] = 0;
   }
   if (!found) return false;
-  for (const char* path : {static_cast<const char*>(main), static_cast<const char*>(localized)}) {
-    if (path[0] == 0 || gResourceFileCount >= kMaxResourceFiles) continue;
-    const int32_t ref = OpenResourceFile(path);
-    gResourceFileRefs[gResourceFileCount] = ref;
-    if (ref != 0) ++gResourceFileCount;
-  }
-  return gResourceFileCount > 0;
+  for (const char* path : {static_cast<const char*>(main), static_cast<const char*>(localized)})
+    if (path[0] != 0) OpenPluginResourceFile(path);
+  return ResourceFilesOpen();
 }
 
 }  // namespace
 
+void DiscoveryInit() {
+  gPlatform = kUnknown;
+  gApplicationType = kUnknown;
+  gSystemKind = kUnknown;
+  gMachineKind = kUnknown;
+  gPathSeparator[0] = '\\';
+  ReleaseFolder(gBundleResourcesFolder);
+  ReleaseFolder(gBundlePlatformFolder);
+}
+
+// The folder buffers are not needed after shutdown: discovery never builds
+// them again once it has succeeded, and -1 starts from fresh ones.
+void DiscoveryShutdown() {
+  ReleaseFolder(gBundleResourcesFolder);
+  ReleaseFolder(gBundlePlatformFolder);
+}
+
+EnvironmentFacts CurrentEnvironment() {
+  return {gPlatform, gSystemKind, gMachineKind, gApplicationType, gPathSeparator[0]};
+}
+
 bool DiscoverEnvironment() {
-  if (gEnvironmentReady) return true;
+  if (ResourceFilesOpen()) return true;
   bool result = false;
-  if (gPlatform == -1 || gSystemKind == -1 || gMachineKind == -1) DetectPlatform();
-  if (gPlatform != -1 && gSystemKind != -1 && gMachineKind != -1) {
+  if (gPlatform == kUnknown || gSystemKind == kUnknown || gMachineKind == kUnknown) DetectPlatform();
+  if (gPlatform != kUnknown && gSystemKind != kUnknown && gMachineKind != kUnknown) {
     gPathSeparator[0] = gPlatform == kPlatformMacOS ? ':' : '\\';
     gPathSeparator[1] = 0;
     bool compiled = false;
     RunBooleanCommand("Is compiled mode", &compiled);
     int32_t applicationType = gApplicationType;
     if (RunLongintCommand("Application type", &applicationType)) gApplicationType = applicationType;
-    if (gResourceFileCount != 0)
-      result = true;
-    else
-      result = BuildBundleFolders(compiled) && OpenBundleResourceFiles();
+    result = BuildBundleFolders(compiled) && OpenBundleResourceFiles();
   }
-  gEnvironmentReady = result;
+  // Fill both caches now; after a failure these find nothing, so they are
+  // read again on a later call.
   char scratch[kScratchSize];
   LoadVersionText(scratch, kScratchSize);
   LoadInfoString(scratch, kScratchSize);
-  return gEnvironmentReady;
+  return result;
 }

@@ -1,0 +1,129 @@
+// The print session's state (see print_state.h).
+//
+// `gInitialised` is printdoc's own record of -1 and -2, so that every
+// routine here can refuse to store a text that nobody would free.
+#include "printdoc/print_state.h"
+
+#include <cstring>
+
+#include "base/plugin_heap.h"
+#include "host/texts.h"
+#include "printdoc/print_session.h"
+
+namespace {
+
+bool gInitialised = false;
+bool gSessionOpen = false;
+char* gSessionKey = nullptr;
+char* gPrintRootDirectory = nullptr;
+char* gPrintSpoolDirectory = nullptr;
+char* gSlotTexts[kSlotCount] = {};
+char* gKeptText = nullptr;
+
+void Release(char*& text) {
+  PluginFree(text);
+  text = nullptr;
+}
+
+void ReleaseAll() {
+  Release(gPrintRootDirectory);
+  Release(gPrintSpoolDirectory);
+  Release(gSessionKey);
+  Release(gKeptText);
+  for (char*& slot : gSlotTexts) Release(slot);
+  gSessionOpen = false;
+  gInitialised = false;
+}
+
+char* NewHeapCopy(const char* bytes, size_t length) {
+  auto* copy = static_cast<char*>(PluginMalloc(length + 1));
+  if (copy == nullptr) return nullptr;
+  std::memcpy(copy, bytes, length);
+  copy[length] = 0;
+  return copy;
+}
+
+// Reads a text variable into `target` unless it already holds a text.
+bool ReadTextVariableOnce(char*& target, const char* name) {
+  if (target != nullptr) return true;
+  const HostVariable variable = GetVariableByUtf8Name(name);
+  if (HostGetLastError() != 0) return false;
+  if (HostGetVariableKind(variable) != lqm::abi::kKindText || HostGetLastError() != 0) return false;
+  char* copy = nullptr;
+  if (TextVariableToUtf8(variable, &copy) < 1 || copy == nullptr) {
+    PluginFree(copy);
+    return false;
+  }
+  target = copy;
+  return true;
+}
+
+}  // namespace
+
+bool PrintDocInit() {
+  // A second -1 without -2 would otherwise forget, and so leak, what the
+  // first one allocated.
+  ReleaseAll();
+  gSessionKey = NewHeapCopy(kDefaultSessionKey, sizeof kDefaultSessionKey - 1);
+  bool allocated = gSessionKey != nullptr;
+  for (char*& slot : gSlotTexts) {
+    slot = NewHeapCopy("", 0);
+    allocated = allocated && slot != nullptr;
+  }
+  if (!allocated) {
+    ReleaseAll();
+    return false;
+  }
+  gInitialised = true;
+  return true;
+}
+
+void PrintDocShutdown() { ReleaseAll(); }
+
+bool PrintSessionUsable() { return gInitialised && gSessionOpen; }
+
+void SetPrintSessionOpen(bool open) { gSessionOpen = gInitialised && open; }
+
+const char* SessionKey() { return gSessionKey; }
+
+void ReplaceSessionKey(char* key) {
+  if (!gInitialised || key == nullptr) {
+    PluginFree(key);
+    return;
+  }
+  PluginFree(gSessionKey);
+  gSessionKey = key;
+}
+
+bool ReadPrintFolders() {
+  // The spool folder is read only once the root folder has been.
+  return gInitialised && ReadTextVariableOnce(gPrintRootDirectory, kPrintRootVariable) &&
+         ReadTextVariableOnce(gPrintSpoolDirectory, kPrintSpoolVariable);
+}
+
+const char* GetSlotText(uint16_t slot) {
+  if (slot >= kSlotCount || gSlotTexts[slot] == nullptr) return "";
+  return gSlotTexts[slot];
+}
+
+int32_t SetSlotText(uint16_t slot, const char* text) {
+  if (!gInitialised || slot >= kSlotCount || text == nullptr) return 0;
+  const size_t length = std::strlen(text);
+  if (length == 0 || length > static_cast<size_t>(kMaxSlotTextBytes)) return 0;
+  char* copy = NewHeapCopy(text, length);
+  if (copy == nullptr) return 0;
+  PluginFree(gSlotTexts[slot]);
+  gSlotTexts[slot] = copy;
+  return 1;
+}
+
+void KeepText(char* text) {
+  if (!gInitialised) {
+    PluginFree(text);
+    return;
+  }
+  PluginFree(gKeptText);
+  gKeptText = text;
+}
+
+const char* KeptText() { return gKeptText; }
