@@ -9,6 +9,7 @@
 // selector number or a record offset.
 #include "host/host_calls.h"
 
+#include <climits>
 #include <cstring>
 
 namespace abi = lqm::abi;
@@ -20,6 +21,9 @@ abi::HostCallbackFunction gHostCallback = nullptr;
 thread_local int16_t tLastError = 0;
 
 constexpr int16_t kErrorNoCallback = -1;  // no host to talk to yet
+// A request the plugin refuses before asking 4D: a length a record cannot
+// hold. 4D's own code for a bad parameter, so callers see one kind of failure.
+constexpr int16_t kErrorBadParameter = -50;
 
 // Records are packed: copy fields with memcpy, never through member pointers.
 template <typename T>
@@ -319,11 +323,17 @@ void HostSetTextVariable(HostVariable& variable, HostText text) {
   StoreUnaligned(&variable.value.text, text);
 }
 
-void HostSetBlobVariable(HostVariable& variable, const void* bytes, int64_t length) {
+bool HostSetBlobVariable(HostVariable& variable, const void* bytes, int64_t length) {
+  // The record keeps a 32-bit length: a longer BLOB would be cut silently.
+  if (length < 0 || length > INT32_MAX) {
+    tLastError = kErrorBadParameter;
+    return false;
+  }
   const HostHandle handle = BlobFromBytes(bytes, length);
   variable.kind = abi::kKindBlob;
   abi::BlobRecord blob{handle ? static_cast<int32_t>(length) : 0, handle};
   StoreUnaligned(&variable.value.blob, blob);
+  return handle != nullptr || bytes == nullptr;
 }
 
 int32_t HostGetLongVariable(const HostVariable& variable) {
@@ -539,15 +549,18 @@ HostVariable HostExecuteCommand(int32_t command, HostVariable* arguments, int co
   // when there are no arguments); we do the same rather than rely on a plain
   // array being accepted.
   const int64_t listBytes = static_cast<int64_t>(count) * static_cast<int64_t>(sizeof(void*));
+  // Without the list the command never runs: the error word says so and the
+  // result stays undefined, so no caller can read a failure as a value.
   HostHandle list = HostNewHandle(listBytes);
   if (list == nullptr) {
-    result.kind = 0;  // not the expected kind: callers treat it as failure
+    if (tLastError == 0) tLastError = kErrorBadParameter;
     return result;
   }
   auto* pointers = static_cast<HostVariable**>(HostLockHandle(list));
   if (pointers == nullptr) {
+    const int16_t error = tLastError != 0 ? tLastError : kErrorBadParameter;
     HostDisposeHandle(list);
-    result.kind = 0;
+    tLastError = error;
     return result;
   }
   for (int i = 0; i < count; ++i) pointers[i] = &arguments[i];

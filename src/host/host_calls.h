@@ -102,7 +102,10 @@ VariableKind HostGetVariableKind(const HostVariable& variable);
 void HostSetLongVariable(HostVariable& variable, int32_t value);
 void HostSetTimeVariable(HostVariable& variable, int32_t value);
 void HostSetTextVariable(HostVariable& variable, HostText text);
-void HostSetBlobVariable(HostVariable& variable, const void* bytes, int64_t length);
+// False, with the error word set and the variable unchanged, for a length a
+// BLOB record cannot hold (negative or over 2^31 - 1 bytes); false also when
+// 4D could not make the BLOB (the variable then holds an empty one).
+bool HostSetBlobVariable(HostVariable& variable, const void* bytes, int64_t length);
 // Readers give 0 / false / an empty text when the kind does not match.
 int32_t HostGetLongVariable(const HostVariable& variable);
 int32_t HostGetTimeVariable(const HostVariable& variable);

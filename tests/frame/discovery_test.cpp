@@ -284,14 +284,47 @@ TEST_F(Discovery, UnknownCommandNumbersAreCachedOnlyWhenNegative) {
     const int64_t opensBefore = Runs("Open resource file");
     const bool platformOnly = std::string(c.command) == "platform properties";
 
+    // A number of 0 is not refused: 4D is asked to run it (and here fails).
+    host().InjectFault({lqm::host::FaultKind::kExecution, 1 << 30, false});
     EXPECT_EQ(Version(), Text(platformOnly ? "1.0.0-windows" : ""));
+    const int64_t executions = host().GetFaultStatus().counted;
+    host().InjectFault({});
     if (!platformOnly) EXPECT_EQ(Runs("Open resource file"), opensBefore) << "opened without a usable number";
+    // Discovery runs PLATFORM PROPERTIES, "Is compiled mode" and "Application
+    // type", then the path test and, for the open case, the test that passes
+    // and the open: with a 0 each still runs.
+    if (c.forcedId == 0 && !platformOnly)
+      EXPECT_EQ(executions, std::string(c.command) == "test path name" ? 4 : 5) << "a cached 0 was not run";
 
     Change([](Settings& s) { s.commandIds.clear(); });
     EXPECT_EQ(Version(), Text(c.readyOnceKnownAgain ? "1.0.0-windows" : ""));
     host().Select(-2);
     host().Select(-1);
     EXPECT_EQ(Version(), Text("1.0.0-windows")) << "a new initialisation forgets the number";
+  }
+}
+
+// "Is macOS" answers only when 4D has no "PLATFORM PROPERTIES". When that
+// command exists but fails, the platform stays unknown for the call, and
+// the next call asks again.
+TEST_F(Discovery, AFailedPlatformPropertiesRunIsNotReplacedByIsMacOS) {
+  WriteBundle(folder_.root(), true);
+  Configure(Platform::kMacOS, true, 0, false, folder_.root());
+  Change([](Settings& s) { s.failingCommands = {"platform properties"}; });
+  EXPECT_EQ(Version(), Text(""));
+  EXPECT_EQ(Runs("Is macOS"), 0);
+  EXPECT_EQ(Runs("Test path name"), 0) << "a path was built without a platform";
+  Change([](Settings& s) { s.failingCommands.clear(); });
+  EXPECT_EQ(Version(), Text("1.0.0-macos"));
+}
+
+// Routine 1 runs discovery once per call, like every other command.
+TEST_F(Discovery, EachCallRunsAFailingDiscoveryOnce) {
+  Configure(Platform::kWindows, true, 0, false, folder_.root());  // no bundle there
+  for (int32_t routine : {kGetVersion, kGetInfoString}) {
+    const int64_t before = Runs("Application type");
+    Call(routine);
+    EXPECT_EQ(Runs("Application type") - before, 1) << "routine " << routine;
   }
 }
 

@@ -3,6 +3,8 @@
 // the plugin's own host operations as in host_variables_test.cpp.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -130,6 +132,34 @@ TEST_F(HostCommands, FailuresSetTheErrorWord) {
   Configure([](Settings& s) { s.platform = Platform::kUnknown; });
   RunForResult(1572, &error);
   EXPECT_NE(error, 0) << "a command the platform does not have";
+}
+
+// A command whose argument list could not be made never runs; its result
+// must not pass for a value (kind 0 reads as a legacy text).
+TEST_F(HostCommands, AnArgumentListThatCannotBeMadeFailsWithAnUndefinedResult) {
+  HostVariable arg = HostCreateVariable(abi::kKindUndefined);
+  HostSetLongVariable(arg, 0);
+  host_.InjectFault({lqm::host::FaultKind::kHandle, 1, false});
+  HostVariable result = HostExecuteCommand(494, &arg, 1);
+  EXPECT_NE(HostGetLastError(), 0);
+  EXPECT_EQ(HostGetVariableKind(result), abi::kKindUndefined);
+  host_.InjectFault({});
+  HostClearVariable(arg);
+  HostClearVariable(result);
+}
+
+// A BLOB record holds a 32-bit length: a longer one is refused, not cut.
+TEST_F(HostCommands, ABlobVariableRefusesALengthItCannotHold) {
+  for (int64_t length : {int64_t{-1}, int64_t{INT32_MAX} + 1, int64_t{1} << 32}) {
+    HostVariable blob = HostCreateVariable(abi::kKindUndefined);
+    EXPECT_FALSE(HostSetBlobVariable(blob, "x", length)) << length;
+    EXPECT_NE(HostGetLastError(), 0);
+    EXPECT_EQ(HostGetVariableKind(blob), abi::kKindUndefined);
+    HostClearVariable(blob);
+  }
+  HostVariable blob = HostCreateVariable(abi::kKindUndefined);
+  EXPECT_TRUE(HostSetBlobVariable(blob, "xyz", 3));
+  HostClearVariable(blob);
 }
 
 TEST_F(HostCommands, FolderAndPathsUseTheEmulatedSyntax) {
