@@ -137,7 +137,10 @@ std::string BuildTable() {
          "parameter replaced at a time, after -1 and with the print session opened where the command\n"
          "needs one. Every call below left no host object live and broke no rule of the host.\n"
          "\"no result\" means the command set none, so 4D's default value stands; \"parameter N →\"\n"
-         "shows what the call wrote into an argument.\n";
+         "shows what the call wrote into an argument. The codec commands (19, 25, 26, 45, 46) never\n"
+         "look for the resource files, so they answer the same before initialisation and after\n"
+         "shutdown: 4D may run them in preemptive processes, where the 4D commands that search for\n"
+         "the files may not run.\n";
   for (const TypicalCall& typical : TypicalCalls()) {
     const CommandInfo& row = *FindCommand(typical.routine);
     doc << "\n## " << row.number << " " << row.name << " (" << (row.parameters.empty() ? "no parameters" : std::string(row.parameters)) << " → "

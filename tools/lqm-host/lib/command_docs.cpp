@@ -58,10 +58,16 @@ std::string DefaultResultText(const CommandInfo& row) {
 }
 
 std::string ResourcesLine(const CommandInfo& row) {
-  // Thread-safe rows are exactly the ones the dispatcher runs without
-  // looking for the resource files (src/frame/dispatch.cpp).
-  if (row.threadSafe) return "Works without the plugin's resource files.";
-  std::string line = "Runs only once the plugin has found its resource files in its bundle; until then ";
+  // The needs column of the command table decides, as it does for the
+  // dispatcher (src/frame/dispatch.cpp).
+  if (row.needs == CommandNeeds::kNothing)
+    return "Works without the plugin's resource files and never looks for them, so it may run in "
+           "preemptive 4D processes (where running 4D commands by name, as that search does, is not "
+           "allowed).";
+  std::string line = "Runs only once the plugin has found its resource files in its bundle";
+  if (row.needs == CommandNeeds::kPlugin) line += ", between the plugin's initialisation and its shutdown";
+  if (row.needs == CommandNeeds::kSession) line += ", while a print session is open";
+  line += "; otherwise ";
   if (row.result.empty())
     line += "the call does nothing and leaves its arguments as they are.";
   else
