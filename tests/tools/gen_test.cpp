@@ -109,12 +109,12 @@ TEST(CommandDocs, EntryStatesThreadSafetyAndResourceNeeds) {
     const char* expected;
   } cases[] = {
       {"LQM_ComputeCRC", "**Thread-safe:** yes. **Routine number:** 46."},
-      {"LQM_ComputeCRC", "**Resource files:** Works without the plugin's resource files."},
+      {"LQM_ComputeCRC", "**Resource files:** Works without the plugin's resource files and never looks"},
       {"LQM_GetSlotName", "**Thread-safe:** no. **Routine number:** 37."},
-      {"LQM_GetSlotName", "until then the result is an empty text."},
-      {"LQM_GetDataBlob1", "until then the result is an empty BLOB."},
-      {"LQM_OpenPrintSession", "until then the result is 0."},
-      {"LQM_ListOutputFormats", "until then the call does nothing"},
+      {"LQM_GetSlotName", "while a print session is open; otherwise the result is an empty text."},
+      {"LQM_GetDataBlob1", "in its bundle; otherwise the result is an empty BLOB."},
+      {"LQM_OpenPrintSession", "initialisation and its shutdown; otherwise the result is 0."},
+      {"LQM_ListOutputFormats", "otherwise the call does nothing"},
       {"LQM_LZWCodec", "| rootBits | Longint | Size of the root codes in bits"},
       {"LQM_LZWCodec", "```4d\nC_BLOB($data; $packed; $unpacked)\n"},
   };
