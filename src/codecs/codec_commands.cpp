@@ -9,8 +9,6 @@
 // out of range) gives the command's empty result: an empty text, an empty
 // BLOB or 0. Every block is freed before the handler returns.
 // These commands share no plugin state, so they may run on several threads.
-#include "codecs/codec_commands.h"
-
 #include <cstddef>
 #include <cstdint>
 
@@ -19,6 +17,7 @@
 #include "codecs/crc.h"
 #include "codecs/envelope.h"
 #include "codecs/lzw.h"
+#include "host/command_handlers.h"
 #include "host/parameters.h"
 
 namespace {

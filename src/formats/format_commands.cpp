@@ -12,10 +12,9 @@
 // gives an empty text. Every host text made here ends in an array element
 // (HostSetTextArrayElement disposes it when the element does not exist), so a
 // call leaves no host object behind.
-#include "formats/format_commands.h"
-
 #include "base/plugin_heap.h"
 #include "formats/format_catalog.h"
+#include "host/command_handlers.h"
 #include "host/parameters.h"
 #include "resources/resource_readers.h"
 

@@ -42,7 +42,7 @@ inline constexpr CommandInfo kCommandTable[] = {
 #define LQM_COMMAND(number, name, theme, parameters, result, needs, missing, typical, summary) \
   {number, #name, theme, parameters, result, lqm::detail::needs, lqm::detail::missing, typical, summary, \
    lqm::detail::needs == CommandNeeds::kNothing},
-#include "frame/commands.def"
+#include "host/commands.def"
 #undef LQM_COMMAND
 };
 

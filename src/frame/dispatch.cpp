@@ -12,15 +12,12 @@
 // plugin's files ahead of the commands that need them.
 #include "frame/dispatch.h"
 
-#include "codecs/codec_commands.h"
-#include "formats/format_commands.h"
 #include "frame/command_table.h"
 #include "frame/lifecycle.h"
+#include "host/command_handlers.h"
 #include "host/parameters.h"
-#include "printdoc/print_commands.h"
 #include "printdoc/print_state.h"
 #include "resources/discovery.h"
-#include "resources/resource_commands.h"
 
 namespace {
 
@@ -36,7 +33,7 @@ constexpr HandlerTable BuildHandlerTable() {
   HandlerTable table{};
 #define LQM_COMMAND(number, name, theme, parameters, result, needs, missing, typical, summary) \
   table.handler[number] = &name;
-#include "frame/commands.def"
+#include "host/commands.def"
 #undef LQM_COMMAND
   for (const CommandInfo& row : kCommandTable) table.row[row.number] = &row;
   return table;

@@ -10,8 +10,8 @@
 
 #include <cstring>
 
+#include "host/command_handlers.h"
 #include "host/parameters.h"
-#include "printdoc/print_commands.h"
 #include "printdoc/print_state.h"
 
 bool AccessCodeMatches(const char* text, size_t length) {

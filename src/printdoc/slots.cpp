@@ -12,8 +12,8 @@
 
 #include <cstring>
 
+#include "host/command_handlers.h"
 #include "host/parameters.h"
-#include "printdoc/print_commands.h"
 #include "printdoc/print_state.h"
 
 namespace {

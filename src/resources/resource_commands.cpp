@@ -4,12 +4,11 @@
 //
 // Strings are returned whole: none passes through a fixed buffer that could
 // cut it (a 255-byte legacy string can take three times as many UTF-8 bytes).
-#include "resources/resource_commands.h"
-
 #include <cstdint>
 
 #include "base/plugin_heap.h"
 #include "codecs/envelope.h"
+#include "host/command_handlers.h"
 #include "host/parameters.h"
 #include "resources/resource_readers.h"
 

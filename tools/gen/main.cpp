@@ -1,5 +1,5 @@
 // lqm-gen: writes the files that are expanded from the command table
-// (src/frame/commands.def), so that none of them repeats it by hand.
+// (src/host/commands.def), so that none of them repeats it by hand.
 //
 //   lqm-gen manifest OUT      the bundle's manifest.json
 //   lqm-gen commands-md OUT   docs/commands.md, with the prose of

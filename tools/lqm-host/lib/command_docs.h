@@ -1,4 +1,4 @@
-// The command reference: the rows of src/frame/commands.def joined with their
+// The command reference: the rows of src/host/commands.def joined with their
 // prose from src/frame/command_docs.def, and the text made of them
 // (docs/commands.md by `lqm-gen commands-md`, one entry by `lqm-host help`).
 //
