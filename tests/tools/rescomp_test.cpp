@@ -15,7 +15,9 @@
 #include "codecs/envelope.h"
 #include "base/plugin_heap.h"
 #include "rescomp/seal_envelope.h"
+#include "resfile/rescomp_command.h"
 #include "resfile/resource_source.h"
+#include "resfile/source_printer.h"
 
 namespace {
 
