@@ -196,7 +196,7 @@ class Host {
 
  private:
   friend struct CommandContext;
-  friend class CallFrame;
+  friend class CallFrame;  // call_frame.h
 
   // Selector handlers (host_callback.cpp). Each reads only its own fields.
   void OnConvertString(abi::EngineBlock& block);
