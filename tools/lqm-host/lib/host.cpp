@@ -233,16 +233,31 @@ std::u16string Host::EmulatedPath(const std::filesystem::path& real) const {
   return out;
 }
 
+// 4D resolves a relative path against the database folder (the one folder
+// kind 4 reports), not against the process's working folder, and so does
+// this host. On Windows a path is absolute when it starts with a drive letter
+// or with two backslashes (a network path); one starting with a single
+// backslash is, as on Windows, taken from the root of the database folder's
+// drive (on Linux the emulated drive is the root, as in EmulatedPath). On
+// macOS a path is absolute when it starts with a volume name ("Volume:...");
+// one starting with ':', or without any ':', is relative.
 std::optional<std::filesystem::path> Host::RealPath(std::u16string_view emulated) const {
-  Platform platform = GetSettings().platform;
+  const Settings settings = GetSettings();
   std::string path = Utf16ToUtf8(emulated);
-  if (platform == Platform::kMacOS) {
+  if (path.empty()) return std::nullopt;
+  if (settings.platform == Platform::kMacOS) {
     std::string volume = Utf16ToUtf8(kMacVolume) + ":";
-    if (path.compare(0, volume.size(), volume) != 0) return std::nullopt;
-    std::filesystem::path root = GetSettings().appFolder.root_path();
-    if (root.empty()) root = std::filesystem::path("/");
-    std::filesystem::path out = root;
-    size_t start = volume.size();
+    const bool relative = path[0] == ':' || path.find(':') == std::string::npos;
+    std::filesystem::path out;
+    size_t start = 0;
+    if (relative) {
+      out = settings.appFolder;
+    } else {
+      if (path.compare(0, volume.size(), volume) != 0) return std::nullopt;
+      out = settings.appFolder.root_path();
+      if (out.empty()) out = std::filesystem::path("/");
+      start = volume.size();
+    }
     while (start <= path.size()) {
       size_t end = path.find(':', start);
       if (end == std::string::npos) end = path.size();
@@ -251,15 +266,20 @@ std::optional<std::filesystem::path> Host::RealPath(std::u16string_view emulated
     }
     return out;
   }
+  const bool drive = path.size() >= 2 && path[1] == ':' &&
+                     ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  const bool network = path.compare(0, 2, "\\\\") == 0;
 #if defined(_WIN32)
-  return std::filesystem::u8path(path);
+  std::filesystem::path real = std::filesystem::u8path(path);
 #else
-  if (path.size() >= 2 && path[1] == ':') path = path.substr(2);  // the drive stands for "/"
+  if (drive) path = path.substr(2);  // the drive stands for "/"
   for (char& c : path)
     if (c == '\\') c = '/';
   if (path.empty()) return std::nullopt;
-  return std::filesystem::u8path(path);
+  std::filesystem::path real = std::filesystem::u8path(path);
 #endif
+  if (drive || network) return real;
+  return settings.appFolder / real;
 }
 
 std::filesystem::path ExecutablePath() {
