@@ -13,8 +13,8 @@
 //   NAME       a string
 //   ATTRIBUTE  sysheap | purgeable | locked | protected | preload
 //              | attributes NUMBER (the raw byte)
-//   BODY       string STRING...          "STR ": one Pascal string
-//              strings { STRING... }     "STR#": a counted list
+//   BODY       string [utf8] STRING...   "STR ": one Pascal string
+//              strings [utf8] {...}      "STR#": a counted list of STRINGs
 //              version { FIELD... }      "vers"; fields: number M.m.b,
 //                                        stage development|alpha|beta|final,
 //                                        prerelease N, region N, short STRING,
@@ -28,7 +28,10 @@
 // Strings are double-quoted on one line, with escapes \" \\ \n \r \t and
 // \u{HEX} (a code point); consecutive strings after string/text/utf8 join.
 // Every text that goes into the file, names and types included, is converted
-// to Mac Roman; a character without a Mac Roman form is an error.
+// to Mac Roman; a character without a Mac Roman form is an error. The
+// exceptions are `utf8` bodies and `string utf8` / `strings utf8`, whose
+// strings are stored as their UTF-8 bytes (still at most 255 bytes each), for
+// resources that a reader hands on unconverted as UTF-8.
 //
 // A compile stops at the first fault and reports it as "SOURCE:LINE: what";
 // the caller writes nothing. Sealing (`sealed KEY`) encrypts the body's bytes

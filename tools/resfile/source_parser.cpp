@@ -109,6 +109,19 @@ class Parser {
     return true;
   }
 
+  // `string utf8` and `strings utf8`: the strings' bytes are their UTF-8,
+  // unconverted, for readers that hand them on as UTF-8.
+  bool TakeUtf8Marker() {
+    if (!PeekWord("utf8")) return false;
+    Take();
+    return true;
+  }
+  bool Encode(const Token& token, const char* what, bool utf8, std::string* bytes) {
+    if (!utf8) return ToMacRoman(token, what, bytes);
+    *bytes = token.text;
+    return true;
+  }
+
   // One or more strings, joined.
   bool TakeJoinedStrings(const char* what, Token* joined) {
     if (!ExpectString(what, joined)) return false;
@@ -201,19 +214,22 @@ class Parser {
     }
     std::string error;
     if (kind.text == "string") {
+      const bool utf8 = TakeUtf8Marker();
       Token joined;
-      std::string macRoman;
-      if (!TakeJoinedStrings("the string", &joined) || !ToMacRoman(joined, "string", &macRoman)) return false;
-      if (!MakeStringPayload(macRoman, &resource->data, &error)) return Error(joined.line, error);
+      std::string bytes;
+      if (!TakeJoinedStrings("the string", &joined) || !Encode(joined, "string", utf8, &bytes)) return false;
+      if (!MakeStringPayload(bytes, &resource->data, &error)) return Error(joined.line, error);
     } else if (kind.text == "strings") {
+      const bool utf8 = TakeUtf8Marker();
       if (!ExpectOpenBrace("strings")) return false;
       std::vector<std::string> list;
       while (Peek().kind == TokenKind::kString) {
         list.emplace_back();
-        if (!ToMacRoman(Peek(), "string", &list.back())) return false;
+        if (!Encode(Peek(), "string", utf8, &list.back())) return false;
         if (list.back().size() > 255) {
-          return Error(Peek().line, "string is " + std::to_string(list.back().size()) +
-                                        " bytes in Mac Roman; a Pascal string holds at most 255");
+          return Error(Peek().line, "string is " + std::to_string(list.back().size()) + " bytes in " +
+                                        (utf8 ? "UTF-8" : "Mac Roman") +
+                                        "; a Pascal string holds at most 255");
         }
         Take();
       }
