@@ -16,6 +16,7 @@
 
 #include "codecs/envelope.h"
 #include "resfile/resource_source.h"
+#include "resfile/source_printer.h"
 #include "rescomp/seal_envelope.h"
 
 namespace rescomp_source_fuzz {

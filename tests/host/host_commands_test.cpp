@@ -52,6 +52,17 @@ class HostCommands : public testing::Test {
     HostClearVariable(result);
     return value;
   }
+  // "Test path name" on a path in the emulated syntax.
+  int32_t TestPath(const std::u16string& path) {
+    HostVariable arg = HostCreateVariable(abi::kKindUndefined);
+    HostSetTextVariable(arg, HostCreateText(path.c_str()));
+    HostVariable result = HostExecuteCommand(476, &arg, 1);
+    EXPECT_EQ(HostGetLastError(), 0);
+    const int32_t answer = HostGetLongVariable(result);
+    HostClearVariable(arg);
+    HostClearVariable(result);
+    return answer;
+  }
   std::u16string Folder() {
     HostText path = HostGetFolderPath(4, false);
     std::u16string out = path.units ? std::u16string(path.units, size_t(path.length)) : u"";
@@ -193,17 +204,46 @@ TEST_F(HostCommands, FolderAndPathsUseTheEmulatedSyntax) {
         {base + u"Plugins" + c.separator + u"doc.rsr", 1},
         {base + u"Plugins" + c.separator + u"missing.rsr", lqm::host::kErrorFileNotFound},
     };
-    for (const Probe& p : probes) {
-      HostVariable arg = HostCreateVariable(abi::kKindUndefined);
-      HostSetTextVariable(arg, HostCreateText(p.path.c_str()));
-      HostVariable result = HostExecuteCommand(476, &arg, 1);
-      EXPECT_EQ(HostGetLastError(), 0);
-      EXPECT_EQ(HostGetLongVariable(result), p.expected) << lqm::host::Utf16ToUtf8(p.path);
-      HostClearVariable(arg);
-      HostClearVariable(result);
-    }
+    for (const Probe& p : probes) EXPECT_EQ(TestPath(p.path), p.expected) << lqm::host::Utf16ToUtf8(p.path);
   }
   std::filesystem::remove_all(dir);
+}
+
+// As in 4D, a relative path starts at the database folder, whatever the
+// process's working folder is: a file only the working folder has is not
+// found.
+TEST_F(HostCommands, RelativePathsStartAtTheDatabaseFolder) {
+  namespace fs = std::filesystem;
+  const fs::path database = fs::temp_directory_path() / "lqm host database";
+  const fs::path working = fs::temp_directory_path() / "lqm host working";
+  fs::create_directories(database / "Plugins");
+  fs::create_directories(working / "Plugins");
+  std::ofstream(database / "Plugins" / "db.rsr") << "x";
+  std::ofstream(working / "Plugins" / "cwd.rsr") << "x";
+  const fs::path previous = fs::current_path();
+  fs::current_path(working);
+  Configure([](Settings& s) { s.appFolder = fs::temp_directory_path() / "lqm host database"; });
+  struct Probe {
+    Platform platform;
+    std::u16string path;
+    int32_t expected;
+  } probes[] = {
+      {Platform::kWindows, u"Plugins\\db.rsr", 1},
+      {Platform::kWindows, u"Plugins", 0},
+      {Platform::kWindows, u"Plugins\\cwd.rsr", lqm::host::kErrorFileNotFound},
+      {Platform::kMacOS, u":Plugins:db.rsr", 1},
+      {Platform::kMacOS, u"Plugins", 0},  // no colon at all: relative too
+      {Platform::kMacOS, u":Plugins:cwd.rsr", lqm::host::kErrorFileNotFound},
+  };
+  for (const Probe& p : probes) {
+    Settings s = host_.GetSettings();
+    s.platform = p.platform;
+    host_.SetSettings(s);
+    EXPECT_EQ(TestPath(p.path), p.expected) << lqm::host::Utf16ToUtf8(p.path);
+  }
+  fs::current_path(previous);
+  fs::remove_all(database);
+  fs::remove_all(working);
 }
 
 }  // namespace

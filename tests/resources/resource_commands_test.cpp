@@ -1,7 +1,7 @@
 // The resource commands (routines 1, 2, 11 to 18 and 24) and the readers
 // under them, run through the entry point inside the development host on
-// resource files written for each case: the built bundle's own answers,
-// resources whose length bytes claim more than their data holds, boundaries
+// resource files written for each case: the built bundle's own answers
+// (none of its text commands answering U+FFFD), resources whose length bytes claim more than their data holds, boundaries
 // where a string ends exactly at the data's end, legacy strings whose UTF-8
 // form is three times longer, and resource files that are not resource files
 // at all. Every call also proves that no host object is left behind.
@@ -17,6 +17,7 @@
 
 #include "codecs/envelope.h"
 #include "base/plugin_heap.h"
+#include "frame/command_table.h"
 #include "support/app_folder.h"
 #include "support/host_fixture.h"
 
@@ -89,12 +90,8 @@ TEST_F(ResourceTest, TheBuiltBundleAnswersEveryResourceCommand) {
                  ": document formats, print sessions and data codecs for 4D"));
   const char* strings[] = {"Print to document", "Preparing document\xE2\x80\xA6",
                            "The document could not be written.", "Document saved."};
-  for (int i = 0; i < 4; ++i) {
-    // The localized file is Mac Roman ("…" is 0xC9) and is handed back
-    // unconverted, so only the ASCII items compare as text.
-    if (i == 1) continue;
-    EXPECT_EQ(Result(kGetString1 + i), Text(strings[i])) << "item " << i + 1;
-  }
+  // The localized strings are stored in UTF-8 and handed back unconverted.
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Result(kGetString1 + i), Text(strings[i])) << "item " << i + 1;
   EXPECT_EQ(Result(kGetDataBlob1), Blob("paper=A4\nwidth_pt=595\nheight_pt=842\norientation=portrait\n"));
   EXPECT_EQ(Result(kGetDataBlob1 + 3), Blob("default_format=1300\nspool_prefix=lqm_\nmax_pages=9999\n"));
   const Value sealed = Result(kGetSealedText);
@@ -104,6 +101,16 @@ TEST_F(ResourceTest, TheBuiltBundleAnswersEveryResourceCommand) {
   // Routine 1 after shutdown answers an empty text.
   host().Select(-2);
   EXPECT_EQ(host().Call(kGetVersion, {}).result, Text(""));
+}
+
+// Every text command without parameters, on the built bundle: none answers
+// U+FFFD, the mark of resource bytes handed on in a charset they are not in.
+TEST_F(ResourceTest, NoTextCommandOfTheBuiltBundleAnswersReplacementCharacters) {
+  for (const CommandInfo& row : kCommandTable) {
+    if (row.result != "T" || !row.parameters.empty()) continue;
+    const Value answer = Result(row.number);
+    EXPECT_EQ(answer.text.find(u'\uFFFD'), std::u16string::npos) << row.name;
+  }
 }
 
 // ---------------------------------------------------------------------------

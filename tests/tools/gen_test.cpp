@@ -2,14 +2,18 @@
 // the table has complete prose, parameter names that 4D accepts, types taken
 // from the table (a bracketed type only on variable parameters), and the
 // generated Markdown holds each command once, under its theme, with the
-// unused routine numbers listed. Staleness of the committed docs/commands.md
-// is the ctest `commands_md`; the version's agreement across the bundle is
-// the ctest `dist`.
+// unused routine numbers listed; the manifest escapes every text it writes.
+// Staleness of the committed docs/commands.md is the ctest `commands_md`;
+// the version's agreement across the bundle is the ctest `dist`.
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include <set>
 #include <string>
+#include <vector>
 
+#include "gen/manifest.h"
 #include "lqm-host/lib/command_docs.h"
 
 namespace {
@@ -122,6 +126,21 @@ TEST(CommandDocs, EntryStatesThreadSafetyAndResourceNeeds) {
     const std::string entry = CommandEntryMarkdown(*FindCommand(std::string_view(c.command)));
     EXPECT_NE(entry.find(c.expected), std::string::npos) << c.command << " lacks: " << c.expected;
   }
+}
+
+TEST(Manifest, QuotesAndControlCharactersAreEscaped) {
+  const std::vector<CommandInfo> rows = {
+      {1, "LQM_Say\"Hi\"", "Tab\there\x01", "LT", "T", true, "a summary"},
+  };
+  const std::string manifest = lqm::gen::ManifestJson({"Plug\\in\n", 15000, "1.0"}, rows, 2);
+  EXPECT_NE(manifest.find(R"(    {"theme": "Tab\there\u0001", "syntax": "LQM_Say\"Hi\"(&L;&T):T", "threadSafe": true},)"),
+            std::string::npos)
+      << manifest;
+  EXPECT_NE(manifest.find(R"(    {"theme": "LQM Reserved", "syntax": "LQM_Reserved2"})"), std::string::npos);
+  const nlohmann::json parsed = nlohmann::json::parse(manifest);
+  EXPECT_EQ(parsed["name"], "Plug\\in\n");
+  EXPECT_EQ(parsed["commands"][0]["theme"], "Tab\there\x01");
+  EXPECT_EQ(parsed["commands"].size(), 2u);
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
 #include "codecs/envelope.h"
 #include "base/plugin_heap.h"
 #include "rescomp/seal_envelope.h"
+#include "resfile/rescomp_command.h"
 #include "resfile/resource_source.h"
+#include "resfile/source_printer.h"
 
 namespace {
 
@@ -120,6 +122,18 @@ TEST(ResourceCompiler, CompilesEveryBodyKind) {
   EXPECT_EQ(read.size(), r.size());
 }
 
+// `string utf8` and `strings utf8` keep the UTF-8 bytes, even of characters
+// that Mac Roman lacks.
+TEST(ResourceCompiler, Utf8StringsKeepTheirBytes) {
+  const auto result = CompileResourceSource(
+      "resource \"STR \" 1 string utf8 \"caf\xC3\xA9\"\n"
+      "resource \"STR#\" 2 strings utf8 { \"\xE2\x80\xA6\" \"\\u{1F600}\" }\n",
+      "u.r");
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.resources[0].data, Bytes("\x05" "caf\xC3\xA9"));
+  EXPECT_EQ(result.resources[1].data, Bytes(std::string("\x00\x02\x03\xE2\x80\xA6\x04\xF0\x9F\x98\x80", 11)));
+}
+
 TEST(ResourceCompiler, BadSourcesNameTheirLineAndWriteNothing) {
   struct Case {
     std::string source;
@@ -152,6 +166,8 @@ TEST(ResourceCompiler, BadSourcesNameTheirLineAndWriteNothing) {
       {"resource \"blob\" 1 file \"missing.bin\"\n", 1, "cannot read file"},
       {"resource \"TEXT\" 1 sealed text \"x\"\n", 1, "expected the sealing key"},
       {"resource \"STR \" 1 attributes 256 string \"x\"\n", 1, "attribute byte"},
+      {"resource \"STR#\" 1 strings utf8 {\n \"" + std::string(128 * 2, 'x').replace(0, 2, "\xC3\xA9") + "\"\n}\n", 2,
+       "256 bytes in UTF-8"},
   };
   for (const auto& c : cases) {
     TempFolder folder;

@@ -1,11 +1,11 @@
 // lqm-rescomp: the resource compiler's command line. Everything but sealing
-// is in lqm_resfile (resource_source.h), where the tests call it directly.
+// is in lqm_resfile (rescomp_command.h), where the tests call it directly.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "rescomp/seal_envelope.h"
-#include "resfile/resource_source.h"
+#include "resfile/rescomp_command.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -1,5 +1,6 @@
-// The resource source language: compiling it into resources, and printing
-// resources back in it.
+// The resource source language and its compiler. The printer that writes
+// resources back in it is source_printer.h; the lqm-rescomp command line is
+// rescomp_command.h.
 //
 // A source is UTF-8 text of statements, free in layout (a statement may span
 // lines; `#` starts a comment that runs to the end of the line; `;` between
@@ -12,8 +13,8 @@
 //   NAME       a string
 //   ATTRIBUTE  sysheap | purgeable | locked | protected | preload
 //              | attributes NUMBER (the raw byte)
-//   BODY       string STRING...          "STR ": one Pascal string
-//              strings { STRING... }     "STR#": a counted list
+//   BODY       string [utf8] STRING...   "STR ": one Pascal string
+//              strings [utf8] {...}      "STR#": a counted list of STRINGs
 //              version { FIELD... }      "vers"; fields: number M.m.b,
 //                                        stage development|alpha|beta|final,
 //                                        prerelease N, region N, short STRING,
@@ -27,14 +28,16 @@
 // Strings are double-quoted on one line, with escapes \" \\ \n \r \t and
 // \u{HEX} (a code point); consecutive strings after string/text/utf8 join.
 // Every text that goes into the file, names and types included, is converted
-// to Mac Roman; a character without a Mac Roman form is an error.
+// to Mac Roman; a character without a Mac Roman form is an error. The
+// exceptions are `utf8` bodies and `string utf8` / `strings utf8`, whose
+// strings are stored as their UTF-8 bytes (still at most 255 bytes each), for
+// resources that a reader hands on unconverted as UTF-8.
 //
 // A compile stops at the first fault and reports it as "SOURCE:LINE: what";
 // the caller writes nothing. Sealing (`sealed KEY`) encrypts the body's bytes
 // through CompileOptions::seal; without one, `sealed` is an error.
 #pragma once
 
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,21 +67,5 @@ struct CompileResult {
 
 CompileResult CompileResourceSource(std::string_view text, const std::string& sourceName,
                                     const CompileOptions& options = CompileOptions{});
-
-// One resource as a source statement (ending in a newline) that compiles back
-// to the same resource: strings, string lists and version records in their
-// own syntax when the payload parses exactly, "TEXT" as text, the rest as hex.
-std::string FormatResourceSource(const Resource& resource);
-
-// One line per resource: type, id, size, attributes, name.
-std::string FormatResourceList(const std::vector<Resource>& resources);
-
-// The lqm-rescomp command line (arguments after the program name):
-//   build SOURCE -o OUTPUT | list FILE | dump FILE [TYPE ID]
-// Results go to `out`, faults to `err`. Returns the exit code: 0 success,
-// 1 bad source or damaged file, 2 wrong usage or unreadable/unwritable file.
-// `build` writes OUTPUT through a temporary file renamed only on success.
-int RunResourceCompiler(const std::vector<std::string>& arguments, std::ostream& out,
-                        std::ostream& err, const CompileOptions& options);
 
 }  // namespace resfile

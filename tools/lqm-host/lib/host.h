@@ -178,7 +178,8 @@ class Host {
   void HandleCallback(int16_t selector, abi::EngineBlock& block);
 
   // Path syntax of the emulated platform: the app folder as the plugin sees
-  // it, and a path the plugin hands back turned into a real one.
+  // it, and a path the plugin hands back turned into a real one (a relative
+  // path is taken from the app folder, the database folder, as 4D does).
   std::u16string EmulatedPath(const std::filesystem::path& real) const;
   std::optional<std::filesystem::path> RealPath(std::u16string_view emulated) const;
 
@@ -196,7 +197,7 @@ class Host {
 
  private:
   friend struct CommandContext;
-  friend class CallFrame;
+  friend class CallFrame;  // call_frame.h
 
   // Selector handlers (host_callback.cpp). Each reads only its own fields.
   void OnConvertString(abi::EngineBlock& block);

@@ -1,8 +1,9 @@
 // The path and resource-file commands of the emulated 4D (named_commands.h).
 //
 // Paths arrive in the emulated platform's syntax and are turned into real
-// ones by Host::RealPath. "Test path name" answers as 4D documents it: 1 for
-// a document, 0 for a folder, -43 (file not found) for anything else.
+// ones by Host::RealPath, relative ones from the database folder. "Test path
+// name" answers as 4D documents it: 1 for a document, 0 for a folder, -43
+// (file not found) for anything else.
 //
 // "Open resource file" (497) reads a classic resource file whole, checks it
 // with tools/resfile and answers a document reference (a time value); a
