@@ -328,4 +328,15 @@ TEST_F(Discovery, EachCallRunsAFailingDiscoveryOnce) {
   }
 }
 
+// When 4D gives no database folder, discovery goes on with a relative bundle
+// path, which 4D's document commands resolve against the database folder.
+TEST_F(Discovery, AFailedFolderLookUpLeavesARelativePathThatStillFindsTheBundle) {
+  WriteBundle(folder_.root(), false);
+  Configure(Platform::kWindows, true, 0, false, folder_.root());
+  host().InjectFault({lqm::host::FaultKind::kFolder, 1, false});
+  EXPECT_EQ(Version(), Text("1.0.0-windows"));
+  EXPECT_EQ(host().GetFaultStatus().fired, 1);
+  host().InjectFault({});
+}
+
 }  // namespace

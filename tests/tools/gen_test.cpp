@@ -130,7 +130,8 @@ TEST(CommandDocs, EntryStatesThreadSafetyAndResourceNeeds) {
 
 TEST(Manifest, QuotesAndControlCharactersAreEscaped) {
   const std::vector<CommandInfo> rows = {
-      {1, "LQM_Say\"Hi\"", "Tab\there\x01", "LT", "T", true, "a summary"},
+      {1, "LQM_Say\"Hi\"", "Tab\there\x01", "LT", "T", CommandNeeds::kNothing, MissingAnswer::kNone, "", "a summary",
+       true},
   };
   const std::string manifest = lqm::gen::ManifestJson({"Plug\\in\n", 15000, "1.0"}, rows, 2);
   EXPECT_NE(manifest.find(R"(    {"theme": "Tab\there\u0001", "syntax": "LQM_Say\"Hi\"(&L;&T):T", "threadSafe": true},)"),
