@@ -73,13 +73,6 @@ TEST(Envelope, TrailerAndWordOrder) {
   }
 }
 
-TEST(Envelope, PadLengthForEveryRemainder) {
-  const int expected[8] = {0, 7, 6, 5, 4, 11, 10, 9};
-  for (int remainder = 0; remainder < 8; ++remainder) {
-    EXPECT_EQ(EnvelopePadLength(16 + remainder), expected[remainder]) << remainder;
-  }
-}
-
 TEST(Envelope, RoundTripsForEveryKeyLengthAndLayer) {
   for (size_t keyLength = 0; keyLength <= 20; ++keyLength) {
     const Bytes key = MakeInput(Shape::kNoise, keyLength, 100 + static_cast<uint32_t>(keyLength));

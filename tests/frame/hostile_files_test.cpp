@@ -122,12 +122,6 @@ TEST(HostileFiles, ADirectoryWhereTheFileShouldBeFailsDiscovery) {
   ExpectFailedDiscovery(Ask(folder.root()));
 }
 
-TEST(HostileFiles, AZeroLengthFileFailsDiscovery) {
-  TempAppFolder folder;
-  TempAppFolder::WriteBytes(TempAppFolder::WindowsMainFile(folder.root()), {});
-  ExpectFailedDiscovery(Ask(folder.root()));
-}
-
 #if !defined(_WIN32)
 TEST(HostileFiles, LinksToThemselvesOrNowhereFailDiscovery) {
   for (const char* target : {"VarnelFolioforge.rsr", "missing.rsr"}) {

@@ -1,12 +1,9 @@
 // The text layer between 4D's UTF-16 and the plugin's UTF-8: the three
 // conversions (sizes, terminators that are added once and never doubled, no
-// buffer for an empty result), length-prefixed strings, folder paths that do
-// not fit, and texts outside ASCII and outside the Basic Multilingual Plane
-// carried through a whole command and back.
-//
-// The conversions are called directly on the plugin's code linked into the
-// test, with the development host's callback behind them; the round trips go
-// through the entry point of the built plugin.
+// buffer for an empty result), length-prefixed strings and folder paths that
+// do not fit. Called directly on the plugin's code linked into the test, with
+// the development host's callback behind them; texts outside the Basic
+// Multilingual Plane through a whole command are in codec_commands_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -16,14 +13,11 @@
 #include "host/host_calls.h"
 #include "host/texts.h"
 #include "lqm-host/lib/host.h"
-#include "support/host_fixture.h"
 
 namespace {
 
 using lqm::host::Host;
 using lqm::host::LiveCounts;
-using lqm::testing::Integer;
-using lqm::testing::Text;
 
 class Texts : public testing::Test {
  protected:
@@ -133,34 +127,6 @@ TEST_F(Texts, FolderPathsThatDoNotFitGiveTheEmptyString) {
     GetFolderPathUtf8(out.data(), static_cast<int64_t>(capacity), 4, false);
     EXPECT_STREQ(out.c_str(), capacity > length ? full : "");
     EXPECT_EQ(out.substr(capacity), std::string(8, '#')) << "written past the buffer";
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Through a command and back
-// ---------------------------------------------------------------------------
-
-class TextRoundTrip : public lqm::testing::PluginTest {};
-
-TEST_F(TextRoundTrip, TextsOutsideAsciiSurviveACommand) {
-  const char* texts[] = {
-      "",
-      "abc",
-      "caf\xC3\xA9",
-      "\xF0\x9D\x84\x9E",  // outside the BMP: a surrogate pair in 4D
-      "a\xF0\x9F\x98\x80 b \xE2\x80\xA6 \xC3\xA9t\xC3\xA9 \xE4\xB8\xAD",
-  };
-  const char* keys[] = {"key", "cl\xC3\xA9 \xF0\x9D\x84\x9E"};
-  for (const char* key : keys) {
-    for (const char* text : texts) {
-      SCOPED_TRACE(std::string(text) + " / " + key);
-      for (int16_t base64 : {1}) {
-        const auto sealed = CallForResult("LQM_CipherText", {Text(text), Text(key), Integer(1), Integer(base64)});
-        ASSERT_TRUE(sealed.has_value());
-        const auto opened = CallForResult("LQM_CipherText", {*sealed, Text(key), Integer(0), Integer(base64)});
-        EXPECT_EQ(opened, Text(text));
-      }
-    }
   }
 }
 
