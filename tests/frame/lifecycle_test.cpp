@@ -111,17 +111,6 @@ TEST_F(Lifecycle, RoutinesWithoutARowRunNothing) {
   }
 }
 
-TEST_F(Lifecycle, RoutinesNeedingResourcesSetNoResultWhenDiscoveryFails) {
-  int64_t result = 0x5A5A5A5A5A5A5A5A;
-  void* data = nullptr;
-  int32_t slot = 0;
-  void* parameters[1] = {&slot};
-  FourDPackex(9, parameters, &data, &result);  // a stub that would answer 0
-  EXPECT_EQ(result, 0x5A5A5A5A5A5A5A5A);
-  EXPECT_FALSE(ResourceFilesOpen());
-  EXPECT_FALSE(gCalls.empty());  // discovery asked the host
-}
-
 }  // namespace
 
 namespace {
