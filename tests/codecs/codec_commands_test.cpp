@@ -7,8 +7,8 @@
 // callers in threads_test.cpp. What is left here is what only the command
 // layer decides: the clamping of the CRC parameters and its 0 for an empty
 // BLOB, BLOBs carried in and out whole (an empty BLOB, never a missing one),
-// the predictor's row shape read from its two parameters, inputs left where
-// 4D holds them, and the UTF-8 trip of texts and keys, keys cut to 16 bytes.
+// the predictor's row shape read from its two parameters and its input left
+// alone, and the UTF-8 trip of texts and keys, keys cut to 16 bytes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -100,22 +100,14 @@ TEST_F(CodecCommands, LzwPredictorTakesItsRowShapeFromParametersFiveAndSix) {
   EXPECT_EQ(expandOf(3, -1), Value::Blob(pixels));
 }
 
-// The BLOB commands read their input where 4D holds it; none may change it,
-// the predictor (which differences rows) included.
-TEST_F(CodecCommands, InputsAreLeftAsTheyWere) {
+// The BLOB commands read their input where 4D holds it and must not change
+// it; the typical calls show that in docs/robustness.md, but only the
+// predictor, which differences rows, could be tempted to work in place.
+TEST_F(CodecCommands, ThePredictorLeavesItsInputAsItWas) {
   std::mt19937 generator(45);
-  const Value pixels = Value::Blob(RandomBytes(generator, 3000));
-  const std::optional<Value> stream = Lzw(1, pixels);
-  ASSERT_TRUE(stream);
-  const std::vector<std::pair<int32_t, std::vector<Value>>> calls = {
-      {46, {pixels, Integer(2), Integer(1)}},
-      {25, {pixels}},
-      {26, {Blob("SGVs\r\nbG8s\r\nIDRE")}},
-      {45, {Integer(0), *stream, Integer(3), Integer(3), Integer(0), Integer(0), Longint(8), Longint(12)}},
-      {45, {Integer(2), pixels, Integer(3), Integer(3), Integer(100), Integer(3), Longint(8), Longint(12)}},
-      {19, {Text("a text to seal"), Text("key"), Integer(1), Integer(1)}},
-  };
-  for (const auto& [routine, args] : calls) EXPECT_EQ(Call(routine, args).args, args) << "routine " << routine;
+  const std::vector<Value> args = {Integer(2), Value::Blob(RandomBytes(generator, 3000)), Integer(3), Integer(3),
+                                   Integer(100), Integer(3), Longint(8), Longint(12)};
+  EXPECT_EQ(Call("LQM_LZWCodec", args).args, args);
 }
 
 // Texts and keys are sealed as UTF-8: the envelope's length counts UTF-8

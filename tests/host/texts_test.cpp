@@ -1,9 +1,10 @@
 // The text layer between 4D's UTF-16 and the plugin's UTF-8: the three
 // conversions (sizes, terminators that are added once and never doubled, no
-// buffer for an empty result), length-prefixed strings and folder paths that
-// do not fit. Called directly on the plugin's code linked into the test, with
-// the development host's callback behind them; texts outside the Basic
-// Multilingual Plane through a whole command are in codec_commands_test.cpp.
+// buffer for an empty result) and folder paths that do not fit, called
+// directly on the plugin's code with the development host's callback behind
+// them. Length-prefixed resource strings are checked through their commands
+// in tests/resources, texts outside the Basic Multilingual Plane through a
+// whole command in codec_commands_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -87,27 +88,6 @@ TEST_F(Texts, ConversionsSizeTerminateAndShrink) {
       }
       PluginFree(buffer);
     }
-  }
-}
-
-TEST_F(Texts, PrefixedStringsBecomeTerminatedInPlace) {
-  struct Case {
-    const char* label;
-    std::string prefixed;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"three bytes", std::string("\x03" "abc"), "abc"},
-      {"empty", std::string(1, '\0'), ""},
-      {"high bytes kept", std::string("\x02\xC9\x8E"), "\xC9\x8E"},
-      {"255 bytes, the longest", std::string(1, '\xFF') + std::string(255, 'x'), std::string(255, 'x')},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    std::string buffer = c.prefixed;
-    PrefixedToTerminated(buffer.data());
-    EXPECT_STREQ(buffer.c_str(), c.expected.c_str());
-    EXPECT_EQ(buffer.size(), c.prefixed.size()) << "nothing written past the string";
   }
 }
 
