@@ -1,13 +1,12 @@
-// Hostile and damaged resource files in the bundle, beyond the malformed
-// contents of tests/resources/resource_commands_test.cpp (empty, truncated,
-// offsets past the end): a directory where the file should be, a link to
-// itself, a dangling link, a file the process may not read, and well-sized
-// files whose fields claim gigabytes or loop (a 4 GB data length, 65536
-// types, a reference list pointing back into the type list). Each must fail
-// discovery (routine 1 answers an empty text, routine 2 sets no result) or,
-// where the damage lies outside what the plugin reads, answer as usual;
-// never crash, hang or leave a host object live. The codec commands answer
-// either way.
+// Resource files the bundle cannot open, beyond the malformed contents of
+// tests/resources/resource_commands_test.cpp: a directory where the file
+// should be, a link to itself, a dangling link, a file the process may not
+// read. Each must fail discovery (routine 1 answers an empty text, routine 2
+// sets no result), never crash, hang or leave a host object live, and the
+// codec commands answer either way. Damaged fields inside a file (lengths
+// claiming gigabytes, looping lists) are refused by the resource reader 4D's
+// side uses, tested field by field in tests/tools/resfile_test.cpp; the
+// plugin sees them as a failed "Open resource file".
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -33,18 +32,6 @@ using lqm::testing::TempAppFolder;
 const char kSource[] =
     "resource \"vers\" 1 version { number 1.0.0 short \"1.0.0-hostile\" long \"hostile\" }\n"
     "resource \"STR#\" 20015 strings { \"info\" }\n";
-
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes.at(at + i) = uint8_t(v >> (24 - 8 * i));
-}
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t v) {
-  bytes.at(at) = uint8_t(v >> 8);
-  bytes.at(at + 1) = uint8_t(v);
-}
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b.at(at)) << 24 | uint32_t(b.at(at + 1)) << 16 | uint32_t(b.at(at + 2)) << 8 | b.at(at + 3);
-}
-uint16_t Get16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b.at(at) << 8 | b.at(at + 1)); }
 
 struct Answers {
   Value version;
@@ -82,49 +69,9 @@ TEST(HostileFiles, TheUndamagedFileAnswers) {
   EXPECT_TRUE(a.infoSet);
 }
 
-TEST(HostileFiles, FieldsClaimingGigabytesOrLoopingFailDiscovery) {
-  const std::vector<uint8_t> good = TempAppFolder::Compile(kSource);
-  ASSERT_GT(good.size(), 64u);
-  const uint32_t dataOffset = Get32(good, 0), mapOffset = Get32(good, 4);
-  const uint32_t typeList = mapOffset + Get16(good, mapOffset + 24);
-  struct Case {
-    const char* label;
-    void (*damage)(std::vector<uint8_t>&, uint32_t dataOffset, uint32_t mapOffset, uint32_t typeList);
-  };
-  const Case cases[] = {
-      {"first resource claims 4 GB of data",
-       [](std::vector<uint8_t>& b, uint32_t data, uint32_t, uint32_t) { Put32(b, data, 0xFFFFFFF0u); }},
-      {"data area claims 2 GB", [](std::vector<uint8_t>& b, uint32_t, uint32_t, uint32_t) { Put32(b, 8, 0x7FFFFFFFu); }},
-      {"map claims 2 GB", [](std::vector<uint8_t>& b, uint32_t, uint32_t, uint32_t) { Put32(b, 12, 0x7FFFFFFFu); }},
-      {"32768 types", [](std::vector<uint8_t>& b, uint32_t, uint32_t, uint32_t types) { Put16(b, types, 0x7FFF); }},
-      {"32768 resources of the first type",
-       [](std::vector<uint8_t>& b, uint32_t, uint32_t, uint32_t types) { Put16(b, types + 2 + 4, 0x7FFF); }},
-      {"reference list pointing at the type list itself",
-       [](std::vector<uint8_t>& b, uint32_t, uint32_t, uint32_t types) { Put16(b, types + 2 + 6, 0); }},
-      {"data and map the same area",
-       [](std::vector<uint8_t>& b, uint32_t, uint32_t map, uint32_t) { Put32(b, 0, map); }},
-      {"type list offset past the map",
-       [](std::vector<uint8_t>& b, uint32_t, uint32_t map, uint32_t) { Put16(b, map + 24, 0xFFF0); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    std::vector<uint8_t> bytes = good;
-    c.damage(bytes, dataOffset, mapOffset, typeList);
-    TempAppFolder folder;
-    TempAppFolder::WriteBytes(TempAppFolder::WindowsMainFile(folder.root()), bytes);
-    ExpectFailedDiscovery(Ask(folder.root()));
-  }
-}
-
 TEST(HostileFiles, ADirectoryWhereTheFileShouldBeFailsDiscovery) {
   TempAppFolder folder;
   fs::create_directories(TempAppFolder::WindowsMainFile(folder.root()));
-  ExpectFailedDiscovery(Ask(folder.root()));
-}
-
-TEST(HostileFiles, AZeroLengthFileFailsDiscovery) {
-  TempAppFolder folder;
-  TempAppFolder::WriteBytes(TempAppFolder::WindowsMainFile(folder.root()), {});
   ExpectFailedDiscovery(Ask(folder.root()));
 }
 

@@ -54,28 +54,20 @@ class Lifecycle : public testing::Test {
   void TearDown() override { Select(-2); }
 };
 
-TEST_F(Lifecycle, InitialisationSetsDefaultsWithoutCallingTheHost) {
+// -1 writes the version and makes no host call (discovery waits for the
+// first command that needs it); -200 only keeps the callback and writes it.
+TEST_F(Lifecycle, InitialisationWritesTheVersionWithoutCallingTheHost) {
   abi::InitBlock block = MakeInitBlock();
   Select(-1, &block);
   EXPECT_EQ(block.supportedVersion, 0x1400);
   EXPECT_TRUE(gCalls.empty());
   EXPECT_TRUE(PluginReady());
   EXPECT_FALSE(ResourceFilesOpen());
-  EXPECT_STREQ(SessionKey(), "VarnelLQM");
-  for (uint16_t slot = 0; slot < kSlotCount; ++slot) EXPECT_STREQ(GetSlotText(slot), "");
-  const EnvironmentFacts facts = CurrentEnvironment();
-  EXPECT_EQ(facts.separator, '\\');
-  EXPECT_EQ(facts.platform, -1);
-  EXPECT_EQ(facts.applicationType, -1);
-}
-
-TEST_F(Lifecycle, ServerInitialisationOnlyKeepsTheCallbackAndWritesTheVersion) {
   Select(-2);
-  ASSERT_FALSE(PluginReady());
-  abi::InitBlock block = MakeInitBlock();
+  block = MakeInitBlock();
   Select(-200, &block);
   EXPECT_EQ(block.supportedVersion, 0x1400);
-  EXPECT_FALSE(PluginReady());  // no initialisation ran
+  EXPECT_FALSE(PluginReady());
   EXPECT_EQ(SessionKey(), nullptr);
 }
 
@@ -117,17 +109,6 @@ TEST_F(Lifecycle, RoutinesWithoutARowRunNothing) {
     EXPECT_EQ(result, 0x5A5A5A5A5A5A5A5A) << routine;
     if (routine <= 0) EXPECT_TRUE(gCalls.empty()) << "selector " << routine << " called the host";
   }
-}
-
-TEST_F(Lifecycle, RoutinesNeedingResourcesSetNoResultWhenDiscoveryFails) {
-  int64_t result = 0x5A5A5A5A5A5A5A5A;
-  void* data = nullptr;
-  int32_t slot = 0;
-  void* parameters[1] = {&slot};
-  FourDPackex(9, parameters, &data, &result);  // a stub that would answer 0
-  EXPECT_EQ(result, 0x5A5A5A5A5A5A5A5A);
-  EXPECT_FALSE(ResourceFilesOpen());
-  EXPECT_FALSE(gCalls.empty());  // discovery asked the host
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // The 4D commands the host runs for the plugin (EX_GET_COMMAND_ID and
-// EX_EXECUTE_COMMAND_BY_ID), its folder path and path syntax, driven through
-// the plugin's own host operations as in host_variables_test.cpp.
+// EX_EXECUTE_COMMAND_BY_ID) driven through the plugin's own host operations,
+// as in host_variables_test.cpp: names, forced and unknown ids, failures, and
+// argument lists and BLOBs the host must refuse. The emulated platforms,
+// folder paths and environment answers are exercised end to end by
+// tests/frame/discovery_test.cpp, which finds the bundle through them.
 #include <gtest/gtest.h>
 
 #include <climits>
-
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+
+#include <cstring>
 #include <string>
 
 #include "host/host_calls.h"
@@ -63,40 +66,9 @@ class HostCommands : public testing::Test {
     HostClearVariable(result);
     return answer;
   }
-  std::u16string Folder() {
-    HostText path = HostGetFolderPath(4, false);
-    std::u16string out = path.units ? std::u16string(path.units, size_t(path.length)) : u"";
-    HostDisposeText(path);
-    return out;
-  }
 
   Host host_;
 };
-
-TEST_F(HostCommands, CommandIdsDependOnTheEmulatedPlatform) {
-  struct Case {
-    const char* what;
-    void (*settings)(Settings&);
-    int32_t platformProperties, isMacOS, isWindows;
-  } cases[] = {
-      {"windows", [](Settings& s) { s.platform = Platform::kWindows; }, 365, 1572, 1573},
-      {"macos", [](Settings& s) { s.platform = Platform::kMacOS; }, 365, 1572, 1573},
-      {"no PLATFORM PROPERTIES",
-       [](Settings& s) {
-         s.platform = Platform::kMacOS;
-         s.platformProperties = false;
-       },
-       0, 1572, 1573},
-      {"unknown platform", [](Settings& s) { s.platform = Platform::kUnknown; }, 0, 0, 0},
-  };
-  for (const Case& c : cases) {
-    Configure(c.settings);
-    EXPECT_EQ(Id("PLATFORM PROPERTIES"), c.platformProperties) << c.what;
-    EXPECT_EQ(Id("Is macOS"), c.isMacOS) << c.what;
-    EXPECT_EQ(Id("Is Windows"), c.isWindows) << c.what;
-    EXPECT_EQ(Id("Application type"), 494) << c.what;
-  }
-}
 
 TEST_F(HostCommands, NamesMatchInAnyCaseAndUnknownNamesGiveZero) {
   EXPECT_EQ(Id("test PATH name"), 476);
@@ -106,31 +78,6 @@ TEST_F(HostCommands, NamesMatchInAnyCaseAndUnknownNamesGiveZero) {
   Configure([](Settings& s) { s.commandIds = {{"test path name", -5}, {"made up", 42}}; });
   EXPECT_EQ(Id("Test Path Name"), -5) << "a forced answer wins";
   EXPECT_EQ(Id("Made Up"), 42);
-}
-
-TEST_F(HostCommands, EnvironmentCommandsAnswerFromTheSettings) {
-  Configure([](Settings& s) {
-    s.platform = Platform::kMacOS;
-    s.compiled = true;
-    s.applicationType = 5;
-  });
-  EXPECT_EQ(RunForResult(1572), Value::Boolean(true));
-  EXPECT_EQ(RunForResult(1573), Value::Boolean(false));
-  EXPECT_EQ(RunForResult(492), Value::Boolean(true));
-  EXPECT_EQ(RunForResult(494), Value::Longint(5));
-
-  HostVariable args[3];
-  for (HostVariable& a : args) {
-    a = HostCreateVariable(abi::kKindUndefined);
-    HostSetLongVariable(a, 0);
-  }
-  HostVariable result = HostExecuteCommand(365, args, 3);
-  EXPECT_EQ(HostGetLastError(), 0);
-  EXPECT_EQ(HostGetVariableKind(result), abi::kKindUndefined) << "no function result";
-  EXPECT_EQ(HostGetLongVariable(args[0]), 2) << "outputs are written in place";
-  for (HostVariable& a : args) HostClearVariable(a);
-  HostClearVariable(result);
-  EXPECT_EQ(host_.GetStats().commandsRun.at("PLATFORM PROPERTIES"), 1);
 }
 
 TEST_F(HostCommands, FailuresSetTheErrorWord) {
@@ -171,42 +118,6 @@ TEST_F(HostCommands, ABlobVariableRefusesALengthItCannotHold) {
   HostVariable blob = HostCreateVariable(abi::kKindUndefined);
   EXPECT_TRUE(HostSetBlobVariable(blob, "xyz", 3));
   HostClearVariable(blob);
-}
-
-TEST_F(HostCommands, FolderAndPathsUseTheEmulatedSyntax) {
-  std::filesystem::path dir = std::filesystem::temp_directory_path() / "lqm host paths";
-  std::filesystem::create_directories(dir / "Plugins");
-  std::ofstream(dir / "Plugins" / "doc.rsr") << "x";
-  Configure([](Settings& s) { s.appFolder = std::filesystem::temp_directory_path() / "lqm host paths"; });
-
-  struct Case {
-    Platform platform;
-    char16_t separator;
-  } cases[] = {{Platform::kWindows, u'\\'}, {Platform::kMacOS, u':'}};
-  for (const Case& c : cases) {
-    Settings s = host_.GetSettings();
-    s.platform = c.platform;
-    host_.SetSettings(s);
-    std::u16string base = Folder();
-    ASSERT_FALSE(base.empty());
-    EXPECT_EQ(base.back(), c.separator) << "a folder path ends with the separator";
-    if (c.platform == Platform::kMacOS) {
-      EXPECT_EQ(base.rfind(u"Macintosh HD:", 0), 0u);
-    } else {
-      EXPECT_EQ(base[1], u':') << "a drive letter";
-    }
-    struct Probe {
-      std::u16string path;
-      int32_t expected;
-    } probes[] = {
-        {base, 0},
-        {base + u"Plugins" + c.separator, 0},
-        {base + u"Plugins" + c.separator + u"doc.rsr", 1},
-        {base + u"Plugins" + c.separator + u"missing.rsr", lqm::host::kErrorFileNotFound},
-    };
-    for (const Probe& p : probes) EXPECT_EQ(TestPath(p.path), p.expected) << lqm::host::Utf16ToUtf8(p.path);
-  }
-  std::filesystem::remove_all(dir);
 }
 
 // As in 4D, a relative path starts at the database folder, whatever the

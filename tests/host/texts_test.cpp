@@ -1,12 +1,10 @@
 // The text layer between 4D's UTF-16 and the plugin's UTF-8: the three
 // conversions (sizes, terminators that are added once and never doubled, no
-// buffer for an empty result), length-prefixed strings, folder paths that do
-// not fit, and texts outside ASCII and outside the Basic Multilingual Plane
-// carried through a whole command and back.
-//
-// The conversions are called directly on the plugin's code linked into the
-// test, with the development host's callback behind them; the round trips go
-// through the entry point of the built plugin.
+// buffer for an empty result) and folder paths that do not fit, called
+// directly on the plugin's code with the development host's callback behind
+// them. Length-prefixed resource strings are checked through their commands
+// in tests/resources, texts outside the Basic Multilingual Plane through a
+// whole command in codec_commands_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -16,14 +14,11 @@
 #include "host/host_calls.h"
 #include "host/texts.h"
 #include "lqm-host/lib/host.h"
-#include "support/host_fixture.h"
 
 namespace {
 
 using lqm::host::Host;
 using lqm::host::LiveCounts;
-using lqm::testing::Integer;
-using lqm::testing::Text;
 
 class Texts : public testing::Test {
  protected:
@@ -96,27 +91,6 @@ TEST_F(Texts, ConversionsSizeTerminateAndShrink) {
   }
 }
 
-TEST_F(Texts, PrefixedStringsBecomeTerminatedInPlace) {
-  struct Case {
-    const char* label;
-    std::string prefixed;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"three bytes", std::string("\x03" "abc"), "abc"},
-      {"empty", std::string(1, '\0'), ""},
-      {"high bytes kept", std::string("\x02\xC9\x8E"), "\xC9\x8E"},
-      {"255 bytes, the longest", std::string(1, '\xFF') + std::string(255, 'x'), std::string(255, 'x')},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    std::string buffer = c.prefixed;
-    PrefixedToTerminated(buffer.data());
-    EXPECT_STREQ(buffer.c_str(), c.expected.c_str());
-    EXPECT_EQ(buffer.size(), c.prefixed.size()) << "nothing written past the string";
-  }
-}
-
 TEST_F(Texts, FolderPathsThatDoNotFitGiveTheEmptyString) {
   lqm::host::Settings s = host_.GetSettings();
   s.platform = lqm::host::Platform::kWindows;
@@ -133,34 +107,6 @@ TEST_F(Texts, FolderPathsThatDoNotFitGiveTheEmptyString) {
     GetFolderPathUtf8(out.data(), static_cast<int64_t>(capacity), 4, false);
     EXPECT_STREQ(out.c_str(), capacity > length ? full : "");
     EXPECT_EQ(out.substr(capacity), std::string(8, '#')) << "written past the buffer";
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Through a command and back
-// ---------------------------------------------------------------------------
-
-class TextRoundTrip : public lqm::testing::PluginTest {};
-
-TEST_F(TextRoundTrip, TextsOutsideAsciiSurviveACommand) {
-  const char* texts[] = {
-      "",
-      "abc",
-      "caf\xC3\xA9",
-      "\xF0\x9D\x84\x9E",  // outside the BMP: a surrogate pair in 4D
-      "a\xF0\x9F\x98\x80 b \xE2\x80\xA6 \xC3\xA9t\xC3\xA9 \xE4\xB8\xAD",
-  };
-  const char* keys[] = {"key", "cl\xC3\xA9 \xF0\x9D\x84\x9E"};
-  for (const char* key : keys) {
-    for (const char* text : texts) {
-      SCOPED_TRACE(std::string(text) + " / " + key);
-      for (int16_t base64 : {1}) {
-        const auto sealed = CallForResult("LQM_CipherText", {Text(text), Text(key), Integer(1), Integer(base64)});
-        ASSERT_TRUE(sealed.has_value());
-        const auto opened = CallForResult("LQM_CipherText", {*sealed, Text(key), Integer(0), Integer(base64)});
-        EXPECT_EQ(opened, Text(text));
-      }
-    }
   }
 }
 

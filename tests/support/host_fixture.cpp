@@ -11,7 +11,7 @@ void PluginTest::SetUp() {
   host_ = std::make_unique<Host>();
   std::string error;
   ASSERT_TRUE(host_->LoadPlugin(host::DefaultPluginPath(), error)) << error;
-  if (initialise_) ASSERT_EQ(host_->Select(abi::kSelectorInit), abi::kInterfaceVersion);
+  ASSERT_EQ(host_->Select(abi::kSelectorInit), abi::kInterfaceVersion);
 }
 
 void PluginTest::TearDown() {

@@ -36,9 +36,6 @@ class PluginTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Set in a subclass constructor to start without -1.
-  bool initialise_ = true;
-
   Host& host() { return *host_; }
 
   // Runs a command by name or routine number; fails the test (without
@@ -55,16 +52,11 @@ class PluginTest : public ::testing::Test {
   std::unique_ptr<Host> host_;
 };
 
-// The name other suites may know it by.
-using HostFixture = PluginTest;
-
 // Short constructors for typed values.
 inline Value Longint(int32_t v) { return Value::Longint(v); }
 inline Value Integer(int16_t v) { return Value::Integer(v); }
-inline Value Real(double v) { return Value::Real(v); }
 inline Value Text(std::string_view utf8) { return Value::TextUtf8(utf8); }
 inline Value Blob(std::string_view bytes) { return Value::BlobOf(bytes); }
-inline Value Time(int32_t v) { return Value::Time(v); }
 inline Value Boolean(bool v) { return Value::Boolean(v); }
 inline Value Undefined() { return Value::Undefined(); }
 inline Value Variable(Value held) { return Value::Variable(std::move(held)); }
