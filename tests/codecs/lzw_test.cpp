@@ -327,6 +327,19 @@ TEST(Lzw, CorruptStreamsStopWhereTheChainsStop) {
   EXPECT_EQ(compared, 405);
 }
 
+// A damaged tail by hand (8-bit roots, 9-bit codes, no clear or end code):
+// after an unassigned code the next entry waits for it as its prefix; here
+// 257 waits for 259, which waits for 260, so 257 is built through two such
+// entries; then 265 waits for itself and reading it ends the expansion.
+TEST(Lzw, DamagedTailChainsThroughWaitingEntries) {
+  const int codes[] = {'A', 259, 'B', 260, 'C', 'D', 257, 259, 'F', 265, 'G', 265, 'H'};
+  lzw_reference::BitWriter writer;
+  for (int code : codes) writer.Put(code, 9);
+  const Bytes expected = FromText("A" "AA" "B" "BB" "C" "D" "CDCB" "CDC" "F" "FF" "G");
+  EXPECT_EQ(lzw_reference::Expand(writer.bytes_, ReferenceSettings(0, 0, 8, 9)), expected);
+  EXPECT_EQ(Expand(writer.bytes_, 0, 0, 8, 9), expected);
+}
+
 // Long runs broken by short patterns, as in a page of text (the compressor
 // enters long strings by comparison there): equal to the linear scan.
 TEST(Lzw, RunsWithPatternsEqualTheLinearScanReference) {
