@@ -1,9 +1,12 @@
-// A slow reference LZW compressor written straight from the stream
-// definition (docs/lzw-stream.md): the dictionary is a list searched from its
-// first entry on every byte, codes are packed one bit at a time. The fast
-// compressor must produce the same bytes for every input and setting.
+// A slow reference LZW compressor and expander written straight from the
+// stream definition (docs/lzw-stream.md): the dictionary is a list of
+// (prefix, suffix) entries, searched from its first entry on every byte when
+// compressing and followed prefix by prefix when expanding; codes are packed
+// and read one bit at a time. The fast codec must produce the same bytes for
+// every input and setting, damaged streams included.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +31,22 @@ class BitWriter {
 
  private:
   int bitCount_ = 0;
+};
+
+class BitReader {
+ public:
+  explicit BitReader(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+  // False when fewer than `width` bits remain.
+  bool Get(int width, int* code) {
+    if (bit_ + static_cast<size_t>(width) > 8 * bytes_.size()) return false;
+    *code = 0;
+    for (int taken = 0; taken < width; ++taken, ++bit_) *code = *code << 1 | ((bytes_[bit_ / 8] >> (7 - bit_ % 8)) & 1);
+    return true;
+  }
+
+ private:
+  const std::vector<unsigned char>& bytes_;
+  size_t bit_ = 0;
 };
 
 // The width for a dictionary whose newest code is `code`: the smallest w
@@ -104,6 +123,74 @@ inline bool Compress(const std::vector<unsigned char>& input, const Settings& se
   }
   *stream = writer.bytes_;
   return true;
+}
+
+// Expansion, corrupt streams included. It stops at the end code, at the end
+// of the input, at a dictionary's first code that is not a root, and at a
+// code whose string cannot be built: a chain that meets an unassigned or
+// reserved code, or that loops. A code above those assigned is taken as the
+// one this step assigns: the old code's string plus its first byte, while
+// the old code becomes that unassigned code. `widths`, when given, receives
+// the width of every code read before the end.
+inline std::vector<unsigned char> Expand(const std::vector<unsigned char>& stream, const Settings& settings,
+                                         std::vector<int>* widths = nullptr) {
+  const int highestRoot = (1 << settings.rootBits) - 1;
+  const int clearCode = settings.clearOn ? highestRoot + 1 : -1;
+  const int endCode = settings.endOn ? highestRoot + 2 : -1;
+  const int firstCode = settings.endOn ? highestRoot + 3 : settings.clearOn ? highestRoot + 2 : highestRoot + 1;
+  const int maxCode = (1 << settings.maxBits) - 1;
+  struct Entry {
+    int prefix, suffix;
+  };
+  std::vector<Entry> entries;  // entries[i] is code firstCode + i
+  auto stringOf = [&](int code, std::vector<unsigned char>* string) {
+    string->clear();
+    for (size_t links = 0; code > highestRoot; ++links) {
+      const int entry = code - firstCode;
+      if (entry < 0 || entry >= static_cast<int>(entries.size()) || links > entries.size()) return false;
+      string->push_back(static_cast<unsigned char>(entries[entry].suffix));
+      code = entries[entry].prefix;
+    }
+    string->push_back(static_cast<unsigned char>(code));
+    std::reverse(string->begin(), string->end());
+    return true;
+  };
+  BitReader reader(stream);
+  std::vector<unsigned char> output;
+  std::vector<unsigned char> string;
+  int width = settings.rootBits + 1;
+  bool first = true;
+  int oldCode = -1;
+  for (int code; reader.Get(width, &code);) {
+    if (code == endCode) break;
+    if (widths != nullptr) widths->push_back(width);
+    if (code == clearCode) {
+      entries.clear();
+      width = settings.rootBits + 1;
+      first = true;
+      continue;
+    }
+    if (first) {
+      if (code > highestRoot) break;
+      string.assign(1, static_cast<unsigned char>(code));
+      first = false;
+    } else {
+      const int nextCode = firstCode + static_cast<int>(entries.size());
+      if (code < nextCode) {
+        if (!stringOf(code, &string)) break;
+      } else {
+        if (!stringOf(oldCode, &string)) break;
+        string.push_back(string[0]);
+      }
+      if (nextCode <= maxCode) {
+        entries.push_back({oldCode, string[0]});
+        width = WidthFor(nextCode + 1, width, settings);
+      }
+    }
+    output.insert(output.end(), string.begin(), string.end());
+    oldCode = code;
+  }
+  return output;
 }
 
 }  // namespace lzw_reference
