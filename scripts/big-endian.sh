@@ -22,13 +22,12 @@ for tool in $cross qemu-s390x g++; do
   command -v "$tool" >/dev/null || { echo "missing $tool: apt-get install g++-s390x-linux-gnu qemu-user" >&2; exit 2; }
 done
 
-# The plugin's codecs and the little of the frame they use.
-sources=(src/codecs/base64.cpp src/codecs/base64_simd.cpp src/codecs/byte_order.cpp
-         src/codecs/codec_cpu.cpp src/codecs/crc.cpp src/codecs/crc_fold_x86.cpp
-         src/codecs/envelope.cpp src/codecs/lzw.cpp src/codecs/lzw_compress.cpp
-         src/codecs/lzw_expand.cpp src/codecs/lzw_predictor.cpp src/codecs/lzw_stream.cpp
-         src/codecs/tea.cpp src/codecs/tea_lanes.cpp
-         src/frame/state.cpp src/frame/plugin_heap.cpp)
+# The codec kernels (every file of src/codecs but the commands, which need
+# the host) and the base layer they stand on.
+sources=(src/base/*.cpp)
+for file in src/codecs/*.cpp; do
+  [[ $file == *_commands.cpp ]] || sources+=("$file")
+done
 flags=(-std=c++17 -O2 -Isrc -Itests -DLQM_TEST_VECTORS_DIR="\"$PWD/tests/vectors\"")
 
 echo "== outputs: native x86-64 and s390x"
