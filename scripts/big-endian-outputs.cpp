@@ -114,6 +114,5 @@ int main() {
     PrintHex("base64", block, length);
     PluginFree(block);
   }
-  PluginShutdown();
   return 0;
 }
