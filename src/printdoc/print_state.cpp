@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "base/heap_text.h"
 #include "base/plugin_heap.h"
 #include "host/texts.h"
 #include "printdoc/print_session.h"
@@ -35,14 +36,6 @@ void ReleaseAll() {
   gInitialised = false;
 }
 
-char* NewHeapCopy(const char* bytes, size_t length) {
-  auto* copy = static_cast<char*>(PluginMalloc(length + 1));
-  if (copy == nullptr) return nullptr;
-  std::memcpy(copy, bytes, length);
-  copy[length] = 0;
-  return copy;
-}
-
 // Reads a text variable into `target` unless it already holds a text.
 bool ReadTextVariableOnce(char*& target, const char* name) {
   if (target != nullptr) return true;
@@ -64,10 +57,10 @@ bool PrintDocInit() {
   // A second -1 without -2 would otherwise forget, and so leak, what the
   // first one allocated.
   ReleaseAll();
-  gSessionKey = NewHeapCopy(kDefaultSessionKey, sizeof kDefaultSessionKey - 1);
+  gSessionKey = HeapText::Copy(kDefaultSessionKey).release();
   bool allocated = gSessionKey != nullptr;
   for (char*& slot : gSlotTexts) {
-    slot = NewHeapCopy("", 0);
+    slot = HeapText::Copy("").release();
     allocated = allocated && slot != nullptr;
   }
   if (!allocated) {
@@ -110,7 +103,7 @@ int32_t SetSlotText(uint16_t slot, const char* text) {
   if (!gInitialised || slot >= kSlotCount || text == nullptr) return 0;
   const size_t length = std::strlen(text);
   if (length == 0 || length > static_cast<size_t>(kMaxSlotTextBytes)) return 0;
-  char* copy = NewHeapCopy(text, length);
+  char* copy = HeapText::Copy({text, length}).release();
   if (copy == nullptr) return 0;
   PluginFree(gSlotTexts[slot]);
   gSlotTexts[slot] = copy;
