@@ -18,6 +18,8 @@
 
 #include <array>
 
+#include "codecs/simd_target.h"
+
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -179,16 +181,7 @@ constexpr ByteTable64 kLines[3] = {BuildLine(0), BuildLine(1), BuildLine(2)};
 
 }  // namespace
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-
-// GCC 12's AVX-512 headers start some intrinsics from an undefined vector,
-// which it then reports as maybe uninitialised.
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-#define LQM_TARGET_AVX2 __attribute__((target("avx2")))
+#if LQM_SIMD_X86
 
 namespace {
 
@@ -322,8 +315,6 @@ LQM_TARGET_AVX2 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_
   *written = output - start;
   return done;
 }
-
-#define LQM_TARGET_VBMI __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
 
 constexpr int64_t kStreamingBytes = int64_t{16} << 20;
 
