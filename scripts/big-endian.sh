@@ -23,9 +23,10 @@ for tool in $cross qemu-s390x g++; do
 done
 
 # The plugin's codecs and the little of the frame they use.
-sources=(src/codecs/base64.cpp src/codecs/base64_simd.cpp src/codecs/byte_order.cpp
-         src/codecs/codec_cpu.cpp src/codecs/crc.cpp src/codecs/crc_fold_x86.cpp
-         src/codecs/envelope.cpp src/codecs/lzw.cpp src/codecs/tea.cpp src/codecs/tea_lanes.cpp
+sources=(src/codecs/base64.cpp src/codecs/base64_avx2.cpp src/codecs/base64_vbmi.cpp
+         src/codecs/byte_order.cpp src/codecs/codec_cpu.cpp src/codecs/crc.cpp
+         src/codecs/crc_fold_x86.cpp src/codecs/envelope.cpp src/codecs/lzw.cpp
+         src/codecs/tea.cpp src/codecs/tea_lanes.cpp
          src/frame/state.cpp src/frame/plugin_heap.cpp)
 flags=(-std=c++17 -O2 -Isrc -Itests -DLQM_TEST_VECTORS_DIR="\"$PWD/tests/vectors\"")
 
