@@ -1,4 +1,6 @@
-// Base64 in place (see base64.h).
+// Base64 in place (see base64.h): the portable codec, which alone holds the
+// lenient decoding rules; the alphabet and the decoding table are in
+// base64_tables.h.
 //
 // Each routine builds its result in a work block of the worst-case size, then
 // hands that block to the caller (shrunk to fit) and frees the caller's old
@@ -20,36 +22,19 @@
 // something the kernel does not take (a skipped byte, say a line break).
 #include "codecs/base64.h"
 
-#include <array>
 #include <cstddef>
 
 #include "codecs/base64_simd.h"
+#include "codecs/base64_tables.h"
 #include "codecs/codec_cpu.h"
 #include "base/plugin_heap.h"
 
+using lqm::base64::kBase64Alphabet;
+using lqm::base64::kDecodeTable;
+using lqm::base64::kPad;
+using lqm::base64::kSkip;
+
 namespace {
-
-constexpr char kBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-// Decoding classes: 0..63 alphabet values, kPad for "=", kSkip for the rest.
-constexpr unsigned char kPad = 64;
-constexpr unsigned char kSkip = 255;
-
-constexpr std::array<unsigned char, 256> BuildDecodeTable() {
-  std::array<unsigned char, 256> table{};
-  for (auto& entry : table) entry = kSkip;
-  for (int value = 0; value < 64; ++value) {
-    table[static_cast<unsigned char>(kBase64Alphabet[value])] = static_cast<unsigned char>(value);
-  }
-  table['='] = kPad;
-  return table;
-}
-constexpr std::array<unsigned char, 256> kDecodeTable = BuildDecodeTable();
-static_assert(kDecodeTable['\r'] == kSkip && kDecodeTable['\n'] == kSkip,
-              "the vector kernel skips line breaks between groups, as these rules do");
-static_assert(kDecodeTable['A'] == 0 && kDecodeTable['/'] == 63 && kDecodeTable['-'] == kSkip,
-              "the URL-safe characters are skipped, not mapped");
 
 // Gives the caller the work block as the result: shrunk to `used` bytes, or
 // freed when empty. The caller's old block is released.

@@ -1,6 +1,7 @@
-// Vector kernels under base64.cpp (AVX2, 32 characters per step, and
-// AVX-512 VBMI, 64). Private to the codecs folder; callers check
-// CodecCpuLevelInUse() >= kCodecCpuAvx2 (kCodecCpuAvx512 for the VBMI ones).
+// Vector kernels under base64.cpp: AVX2, 32 characters per step
+// (base64_avx2.cpp), and AVX-512 VBMI, 64 (base64_vbmi.cpp). Private to the
+// codecs folder; callers check CodecCpuLevelInUse() >= kCodecCpuAvx2
+// (kCodecCpuAvx512 for the VBMI ones).
 //
 // They only ever handle the easy part: whole groups of 3 bytes to encode, and
 // to decode, whole groups of 4 alphabet characters and the CR/LF line breaks

@@ -3,9 +3,10 @@
 //
 // The levels form a ladder: each includes everything below it, so a kernel
 // written for one level runs on every level above. The plugin as a whole is
-// compiled for baseline x86-64; only the functions of the *_x86 / *_simd
-// files carry target attributes, and they are reached solely through a
-// level check. Builds for other processors always report kCodecCpuPortable.
+// compiled for baseline x86-64; only the kernel functions marked with the
+// target attributes of simd_target.h carry wider instructions, and they are
+// reached solely through a level check. Builds for other processors always
+// report kCodecCpuPortable.
 //
 //   kCodecCpuPortable  plain C++ (slicing tables, scalar loops)
 //   kCodecCpuSse       SSSE3, SSE4.1 and PCLMULQDQ (128-bit CRC folding)

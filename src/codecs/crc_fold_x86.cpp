@@ -8,28 +8,17 @@
 // of 3, 2 and 1 positions. The byte reversal for unreflected CRCs is one
 // shuffle per load.
 //
-// Only these functions carry target attributes; nothing here runs unless
-// CrcFold has seen the level in codec_cpu.h. The kernels keep at most a
-// dozen vector values alive, so they need no vector spills: the Windows
-// compiler does not align its stack beyond 16 bytes, which would make a
-// spilled 512-bit value fault.
+// Only these functions carry target attributes (simd_target.h); nothing here
+// runs unless CrcFold has seen the level in codec_cpu.h. The kernels keep at
+// most a dozen vector values alive, so they need no vector spills: the
+// Windows compiler does not align its stack beyond 16 bytes, which would
+// make a spilled 512-bit value fault.
 #include "codecs/crc_fold.h"
 
 #include "codecs/codec_cpu.h"
+#include "codecs/simd_target.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-
-// GCC 12's AVX-512 headers start some intrinsics from an undefined register
-// and then warn about it at every inlined use; the values are fully written.
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-#define LQM_TARGET_CLMUL __attribute__((target("ssse3,sse4.1,pclmul")))
-#define LQM_TARGET_VCLMUL \
-  __attribute__((target("ssse3,sse4.1,pclmul,avx2,avx512f,avx512bw,avx512vl,vpclmulqdq")))
+#if LQM_SIMD_X86
 
 namespace {
 

@@ -20,17 +20,9 @@
 #include "codecs/tea_lanes.h"
 
 #include "codecs/codec_cpu.h"
+#include "codecs/simd_target.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-#define LQM_TARGET_AVX2 __attribute__((target("avx2")))
-#define LQM_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+#if LQM_SIMD_X86
 
 namespace {
 
