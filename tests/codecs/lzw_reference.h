@@ -49,6 +49,22 @@ class BitReader {
   size_t bit_ = 0;
 };
 
+// Where the codes of a stream lie: the roots, then the clear and end codes
+// when they are on (-1 when off), then the dictionary from firstCode.
+struct CodeSpace {
+  explicit CodeSpace(const Settings& settings)
+      : highestRoot((1 << settings.rootBits) - 1),
+        clearCode(settings.clearOn ? highestRoot + 1 : -1),
+        endCode(settings.endOn ? highestRoot + 2 : -1),
+        firstCode(settings.endOn ? highestRoot + 3 : settings.clearOn ? highestRoot + 2 : highestRoot + 1) {}
+  int highestRoot, clearCode, endCode, firstCode;
+};
+
+// One dictionary entry: its prefix code and last byte.
+struct Entry {
+  int prefix, suffix;
+};
+
 // The width for a dictionary whose newest code is `code`: the smallest w
 // with code < 2^w - 1, at least rootBits + 1, at most maxBits.
 inline int WidthFor(int code, int width, const Settings& settings) {
@@ -60,14 +76,10 @@ inline int WidthFor(int code, int width, const Settings& settings) {
 // False when a byte is above the highest root.
 inline bool Compress(const std::vector<unsigned char>& input, const Settings& settings,
                      std::vector<unsigned char>* stream) {
-  const int highestRoot = (1 << settings.rootBits) - 1;
-  const int clearCode = settings.clearOn ? highestRoot + 1 : -1;
-  const int endCode = settings.endOn ? highestRoot + 2 : -1;
-  const int firstCode = settings.endOn ? highestRoot + 3 : settings.clearOn ? highestRoot + 2 : highestRoot + 1;
+  const CodeSpace space(settings);  // named locals: lambdas below capture them
+  const int highestRoot = space.highestRoot, clearCode = space.clearCode, endCode = space.endCode,
+            firstCode = space.firstCode;
   const int limit = (1 << settings.maxBits) - 2;
-  struct Entry {
-    int prefix, suffix;
-  };
   std::vector<Entry> entries;  // entries[i] is code firstCode + i
   int width = settings.rootBits + 1;
   bool frozen = false;
@@ -134,14 +146,10 @@ inline bool Compress(const std::vector<unsigned char>& input, const Settings& se
 // the width of every code read before the end.
 inline std::vector<unsigned char> Expand(const std::vector<unsigned char>& stream, const Settings& settings,
                                          std::vector<int>* widths = nullptr) {
-  const int highestRoot = (1 << settings.rootBits) - 1;
-  const int clearCode = settings.clearOn ? highestRoot + 1 : -1;
-  const int endCode = settings.endOn ? highestRoot + 2 : -1;
-  const int firstCode = settings.endOn ? highestRoot + 3 : settings.clearOn ? highestRoot + 2 : highestRoot + 1;
+  const CodeSpace space(settings);  // named locals: lambdas below capture them
+  const int highestRoot = space.highestRoot, clearCode = space.clearCode, endCode = space.endCode,
+            firstCode = space.firstCode;
   const int maxCode = (1 << settings.maxBits) - 1;
-  struct Entry {
-    int prefix, suffix;
-  };
   std::vector<Entry> entries;  // entries[i] is code firstCode + i
   auto stringOf = [&](int code, std::vector<unsigned char>* string) {
     string->clear();
