@@ -1,0 +1,82 @@
+# Checks the sample 4D project against the scripted sessions (cmake -P):
+#   cmake -DSOURCE_DIR=<source> -P check_sample_project.cmake
+# LQM_SelfTest compares each example's results with literal values; every such
+# literal must be what the plugin really gave in tests/sessions/example_<name>.out
+# (<name> is the check's first argument), so the self-test cannot drift from
+# the plugin. Texts must appear as JSON strings, numbers as JSON numbers, and
+# JSON arrays (a 4D array without its element 0) as the tail of the session's
+# array. Also: the methods declare locals with `var`, not C_ commands.
+cmake_minimum_required(VERSION 3.25)
+set(methods ${SOURCE_DIR}/examples/VarnelFolioforgeDemo/Project/Sources/Methods)
+set(sessions ${SOURCE_DIR}/tests/sessions)
+set(failures "")
+
+file(STRINGS ${methods}/LQM_SelfTest.4dm lines REGEX "SelfTest_Expect\\(" ENCODING UTF-8)
+set(groups "")
+foreach(line IN LISTS lines)
+  # Brackets in a CMake list element break list handling; the literal is read raw.
+  string(REPLACE "[" "<" line "${line}")
+  string(REPLACE "]" ">" line "${line}")
+  if(NOT line MATCHES "^SelfTest_Expect\\(\\$log; \"([a-z_]+)\"; \"[^\"]*\"; [^;]+; (.+)\\)$")
+    string(APPEND failures "cannot read: ${line}\n")
+    continue()
+  endif()
+  set(group ${CMAKE_MATCH_1})
+  set(literal "${CMAKE_MATCH_2}")
+  list(APPEND groups ${group})
+  set(out_file ${sessions}/example_${group}.out)
+  if(NOT EXISTS ${out_file})
+    string(APPEND failures "${group}: no session ${out_file}\n")
+    continue()
+  endif()
+  file(READ ${out_file} out)
+  string(REPLACE "[" "<" out "${out}")
+  string(REPLACE "]" ">" out "${out}")
+  if(literal MATCHES "^-?[0-9]+$")
+    set(found 0)
+    if(out MATCHES "[:,<]${literal}[>,}]")
+      set(found 1)
+    endif()
+  else()
+    string(REGEX REPLACE "^\"(.*)\"$" "\\1" literal "${literal}")
+    string(REPLACE "\\\"" "\"" literal "${literal}")
+    if(literal MATCHES "^<(.*)$")
+      set(needle ",${CMAKE_MATCH_1}")   # after the session's element 0
+    else()
+      set(needle "\"${literal}\"")
+    endif()
+    string(FIND "${out}" "${needle}" at)
+    if(at EQUAL -1)
+      set(found 0)
+    else()
+      set(found 1)
+    endif()
+  endif()
+  if(NOT found)
+    string(APPEND failures "${group}: ${literal} is not in ${out_file}\n")
+  endif()
+endforeach()
+
+# Every example session is checked by the self-test.
+file(GLOB outs ${sessions}/example_*.out)
+foreach(out_file IN LISTS outs)
+  get_filename_component(name ${out_file} NAME_WE)
+  string(REGEX REPLACE "^example_" "" name ${name})
+  if(NOT name IN_LIST groups)
+    string(APPEND failures "LQM_SelfTest checks nothing from example_${name}.out\n")
+  endif()
+endforeach()
+
+file(GLOB sources ${methods}/*.4dm)
+foreach(source IN LISTS sources)
+  file(STRINGS ${source} old REGEX "C_[A-Z]+\\([^<]")
+  if(old)
+    string(APPEND failures "${source}: declare locals with var: ${old}\n")
+  endif()
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "${failures}")
+endif()
+list(LENGTH lines count)
+message(STATUS "LQM_SelfTest: ${count} expected values, each found in its session")
