@@ -3,8 +3,8 @@
 #   cmake -DSOURCE_DIR=.. -DBUNDLE_DIR=<app>/Plugins/VarnelFolioforge.bundle
 #         -DPLUGIN_SUBDIR=Windows64 -DPLUGIN_FILE=VarnelFolioforge.4DX
 #         -DVERSION=1.0.0 -DOUTPUT=<dir>/VarnelFolioforge-1.0.0.zip -P dist_zip.cmake
-# The bundle goes in exactly as it is dropped into a 4D Plugins folder, file by
-# file from a fixed list (so nothing stray from the build folder slips in).
+# Ships the bundle, the install notes, the command reference, the sample 4D
+# project, the licence and the change log.
 # Entries carry a fixed date, so the same inputs give the same zip.
 cmake_minimum_required(VERSION 3.25)
 foreach(var SOURCE_DIR BUNDLE_DIR PLUGIN_SUBDIR PLUGIN_FILE VERSION OUTPUT)
@@ -13,18 +13,36 @@ foreach(var SOURCE_DIR BUNDLE_DIR PLUGIN_SUBDIR PLUGIN_FILE VERSION OUTPUT)
   endif()
 endforeach()
 
-# The zip's entries, and where each comes from.
+# The zip's entries, and where each comes from. The bundle goes in whole, as
+# it is dropped into a 4D Plugins folder: once at the top and once in the
+# sample project's Plugins folder, so the project opens ready to run. The
+# sample project's own files are picked by kind (the project file, methods,
+# its README), so what 4D writes beside them when the project is opened in
+# place (DerivedData, Logs, preferences) stays out. The install notes are
+# docs/install.md where it exists, else bundle/INSTALL.md.
+set(demo examples/VarnelFolioforgeDemo)
+set(install_notes ${SOURCE_DIR}/docs/install.md)
+if(NOT EXISTS ${install_notes})
+  set(install_notes ${SOURCE_DIR}/bundle/INSTALL.md)
+endif()
 set(entries
-  "VarnelFolioforge.bundle/Contents/Info.plist|${BUNDLE_DIR}/Contents/Info.plist"
-  "VarnelFolioforge.bundle/Contents/manifest.json|${BUNDLE_DIR}/Contents/manifest.json"
-  "VarnelFolioforge.bundle/Contents/${PLUGIN_SUBDIR}/${PLUGIN_FILE}|${BUNDLE_DIR}/Contents/${PLUGIN_SUBDIR}/${PLUGIN_FILE}"
-  "VarnelFolioforge.bundle/Contents/Windows64/VarnelFolioforge.rsr|${BUNDLE_DIR}/Contents/Windows64/VarnelFolioforge.rsr"
-  "VarnelFolioforge.bundle/Contents/Resources/manifest.json|${BUNDLE_DIR}/Contents/Resources/manifest.json"
-  "VarnelFolioforge.bundle/Contents/Resources/VarnelFolioforge.rsrc|${BUNDLE_DIR}/Contents/Resources/VarnelFolioforge.rsrc"
-  "VarnelFolioforge.bundle/Contents/Resources/English.lproj/Localized.rsrc|${BUNDLE_DIR}/Contents/Resources/English.lproj/Localized.rsrc"
-  "docs/commands.md|${SOURCE_DIR}/docs/commands.md"
+  "INSTALL.md|${install_notes}"
+  "commands.md|${SOURCE_DIR}/docs/commands.md"
   "LICENSE.txt|${SOURCE_DIR}/LICENSE.txt"
   "CHANGELOG.md|${SOURCE_DIR}/CHANGELOG.md")
+if(NOT EXISTS ${BUNDLE_DIR}/Contents/${PLUGIN_SUBDIR}/${PLUGIN_FILE})
+  message(FATAL_ERROR "dist: ${BUNDLE_DIR} has no ${PLUGIN_SUBDIR}/${PLUGIN_FILE}; build the bundle first")
+endif()
+file(GLOB_RECURSE bundle_files RELATIVE ${BUNDLE_DIR} ${BUNDLE_DIR}/*)
+foreach(file ${bundle_files})
+  list(APPEND entries "VarnelFolioforge.bundle/${file}|${BUNDLE_DIR}/${file}"
+    "${demo}/Plugins/VarnelFolioforge.bundle/${file}|${BUNDLE_DIR}/${file}")
+endforeach()
+file(GLOB_RECURSE demo_files RELATIVE ${SOURCE_DIR}/${demo}
+  ${SOURCE_DIR}/${demo}/README.md ${SOURCE_DIR}/${demo}/Project/*.4DProject ${SOURCE_DIR}/${demo}/Project/Sources/*.4dm)
+foreach(file ${demo_files})
+  list(APPEND entries "${demo}/${file}|${SOURCE_DIR}/${demo}/${file}")
+endforeach()
 
 get_filename_component(out_dir ${OUTPUT} DIRECTORY)
 set(stage ${OUTPUT}.stage)
@@ -40,9 +58,11 @@ foreach(entry ${entries})
     message(FATAL_ERROR "dist: ${from} is missing; build the bundle first")
   endif()
   get_filename_component(to_dir ${stage}/${name} DIRECTORY)
-  file(COPY ${from} DESTINATION ${to_dir})
+  file(MAKE_DIRECTORY ${to_dir})
+  file(COPY_FILE ${from} ${stage}/${name})
   list(APPEND names ${name})
 endforeach()
+list(SORT names)
 
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E tar cf ${OUTPUT} --format=zip "--mtime=2000-01-01 00:00:00 UTC" ${names}
