@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(
   cmake g++ make ccache python3
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows .4DX
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows .4DX (windres: its version resource)
   wine wine64                                              # runs the Windows tests
   libgtest-dev libgmock-dev googletest                     # tests, both builds
   nlohmann-json3-dev                                       # lqm-host's protocol
