@@ -1,51 +1,11 @@
-# Reads the version resource back out of the built .4DX (windres decompiles
-# the PE file's resource section) and checks it against the rest of the
-# bundle: both version numbers and both version strings against the project
-# version, which manifest.json and Info.plist must carry as well; ProductName
-# against Info.plist's bundle name; OriginalFilename against the file's name.
-# Arguments: PLUGIN, WINDRES, VERSION, CONTENTS (the bundle's Contents folder).
-execute_process(COMMAND ${WINDRES} -J coff -i ${PLUGIN} -O rc
-  OUTPUT_VARIABLE rc ERROR_VARIABLE rc_errors RESULT_VARIABLE status)
-if(NOT status EQUAL 0 OR NOT rc MATCHES "VERSIONINFO")
-  message(FATAL_ERROR "${PLUGIN} has no version resource: ${rc_errors}")
-endif()
-set(failures "")
-macro(expect what found wanted)
-  if(NOT "${found}" STREQUAL "${wanted}")
-    string(APPEND failures "${what} is '${found}', expected '${wanted}'\n")
-  endif()
-endmacro()
-string(REPLACE "." ", " numbers "${VERSION}, 0")
-foreach(key FILEVERSION PRODUCTVERSION)
-  string(REGEX MATCH "${key} ([0-9, ]+)\n" ignored "${rc}")
-  expect(${key} "${CMAKE_MATCH_1}" "${numbers}")
-endforeach()
-foreach(key FileVersion ProductVersion ProductName CompanyName FileDescription LegalCopyright OriginalFilename)
-  string(REGEX MATCH "VALUE \"${key}\", \"([^\"]*)\"" ignored "${rc}")
-  set(${key} "${CMAKE_MATCH_1}")
-endforeach()
-expect(FileVersion "${FileVersion}" "${VERSION}")
-expect(ProductVersion "${ProductVersion}" "${VERSION}")
-get_filename_component(plugin_name ${PLUGIN} NAME)
-expect(OriginalFilename "${OriginalFilename}" "${plugin_name}")
-foreach(key CompanyName FileDescription LegalCopyright)
-  if(${key} STREQUAL "")
-    string(APPEND failures "${key} is empty\n")
-  endif()
-endforeach()
-foreach(manifest ${CONTENTS}/manifest.json ${CONTENTS}/Resources/manifest.json)
-  file(READ ${manifest} json)
-  string(JSON manifest_version ERROR_VARIABLE ignored GET "${json}" version)
-  expect("${manifest} version" "${manifest_version}" "${VERSION}")
-endforeach()
-file(READ ${CONTENTS}/Info.plist plist)
-foreach(key CFBundleShortVersionString CFBundleVersion CFBundleName)
-  string(REGEX MATCH "<key>${key}</key>[ \t\r\n]*<string>([^<]*)</string>" ignored "${plist}")
-  set(${key} "${CMAKE_MATCH_1}")
-endforeach()
-expect("Info.plist CFBundleShortVersionString" "${CFBundleShortVersionString}" "${VERSION}")
-expect("Info.plist CFBundleVersion" "${CFBundleVersion}" "${VERSION}")
-expect("ProductName (Info.plist CFBundleName)" "${ProductName}" "${CFBundleName}")
-if(failures)
-  message(FATAL_ERROR "${failures}")
+# The .4DX's version resource, read back by cmake/bundle_versions.cmake, carries the project version
+# as the manifests and Info.plist do, and Info.plist's product name. Takes PLUGIN, VERSION and NAME.
+execute_process(COMMAND ${CMAKE_COMMAND} -DPLUGIN=${PLUGIN} -P ${CMAKE_CURRENT_LIST_DIR}/../../cmake/bundle_versions.cmake
+  OUTPUT_VARIABLE facts RESULT_VARIABLE status)
+string(REGEX REPLACE "(CompanyName|FileDescription|InternalName|LegalCopyright)=[^\n]+\n" "" facts "${facts}")  # if set
+string(CONCAT expected "FILEVERSION=${VERSION}.0\nPRODUCTVERSION=${VERSION}.0\nFileVersion=${VERSION}\n"
+  "OriginalFilename=${NAME}.4DX\nProductName=${NAME}\nProductVersion=${VERSION}\nmanifest.json=${VERSION}\n"
+  "Resources/manifest.json=${VERSION}\nCFBundleShortVersionString=${VERSION}\nCFBundleVersion=${VERSION}\nCFBundleName=${NAME}\n")
+if(NOT status EQUAL 0 OR NOT facts STREQUAL expected)
+  message(FATAL_ERROR "expected:\n${expected}found:\n${facts}")
 endif()
