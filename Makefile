@@ -34,9 +34,12 @@ test-windows: windows
 test: test-linux test-windows
 
 # The distribution zip from the Windows build: dist/VarnelFolioforge-<version>.zip
+# With SIGN_PFX=file.pfx SIGN_PASSWORD_FILE=file [SIGN_TIMESTAMP_URL=url] the
+# .4DX is signed before it is packed (scripts/sign.sh, docs/signing.md).
 .PHONY: dist
 dist: windows
-	cmake --build build-win --target dist
+	SIGN_PFX="$(SIGN_PFX)" SIGN_PASSWORD_FILE="$(SIGN_PASSWORD_FILE)" SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" \
+	  cmake --build build-win --target dist
 
 test-asan: deps
 	cmake --preset asan

@@ -38,3 +38,15 @@ if(LQM_BUILD_TESTS AND TARGET lqm-rescomp)
       "-DRESCOMP=${LQM_DIST_RESCOMP_LIST}"
       -P ${CMAKE_SOURCE_DIR}/cmake/dist_check.cmake)
 endif()
+
+# Signing (Windows): scripts/sign.sh signs the .4DX in the bundle before the
+# zip is packed, when the Makefile passes SIGN_PFX and SIGN_PASSWORD_FILE
+# (and SIGN_TIMESTAMP_URL) in the environment; otherwise it says the file
+# goes unsigned. See docs/signing.md.
+if(WIN32)
+  add_custom_target(dist_sign
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/sign.sh ${LQM_BUNDLE_DIR}/${LQM_PLUGIN_SUBDIR}/${LQM_PLUGIN_FILE}
+    DEPENDS lqm_bundle
+    VERBATIM)
+  add_dependencies(dist dist_sign)
+endif()

@@ -5,8 +5,9 @@
 set -euo pipefail
 packages=(
   cmake g++ make ccache python3
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows .4DX
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows .4DX (windres: its version resource)
   wine wine64                                              # runs the Windows tests
+  osslsigncode openssl                                     # signs the .4DX (make dist), its test
   libgtest-dev libgmock-dev googletest                     # tests, both builds
   nlohmann-json3-dev                                       # lqm-host's protocol
   libtiff-dev zlib1g-dev pkg-config                        # interop tests, benchmarks
