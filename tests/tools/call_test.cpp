@@ -2,7 +2,8 @@
 // RunHelp with the built plugin: good calls print the outcome, every bad
 // argument is refused before the plugin loads with a message naming its
 // position, parameter name and type, and BLOBs travel through files (@FILE in,
-// --out FILE out) byte for byte.
+// --out FILE out) byte for byte. `lqm-host where` finds the bundle in the one
+// folder each application type's discovery uses, and nowhere else.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,6 +21,7 @@ namespace {
 
 using lqm::host::RunCall;
 using lqm::host::RunHelp;
+using lqm::host::RunWhere;
 
 struct CallRun {
   int status;
@@ -27,9 +29,9 @@ struct CallRun {
   std::string err;
 };
 
-CallRun Call(const std::vector<std::string>& words) {
+CallRun Call(const std::vector<std::string>& words, decltype(RunCall)* run = RunCall) {
   std::ostringstream out, err;
-  int status = RunCall(words, out, err);
+  int status = run(words, out, err);
   return {status, out.str(), err.str()};
 }
 
@@ -181,6 +183,48 @@ TEST_F(CallFiles, BlobsTravelThroughFiles) {
   run = Call({"LQM_LZWCodec", "3", "A", "3", "3", "0", "0", "-1", "12", "--out", PathOf("stale.bin")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Read("stale.bin"), "");
+}
+
+// The bundle goes into every candidate folder but the one the type's
+// discovery uses (not found), then into that one too (found). The folders
+// are those of docs/install.md, below the database folder app/db.
+TEST_F(CallFiles, WhereFollowsTheApplicationType) {
+  const char* folders[] = {"app/db/Plugins", "app/Plugins", "app/db/4D/Plugins"};
+  const struct Case {
+    std::vector<std::string> type;
+    const char* plugins;  // null: the type is refused
+  } cases[] = {{{"0"}, folders[0]}, {{"1"}, folders[1]}, {{"4", "--compiled"}, folders[2]}, {{"4"}, folders[0]},
+               {{"5", "--compiled"}, folders[1]}, {{"5"}, folders[0]}, {{"3", "--compiled"}, nullptr}};
+  const std::filesystem::path file = "VarnelFolioforge.bundle/Contents/Windows64/VarnelFolioforge.rsr";
+  const auto install = [&](const char* plugins) {
+    std::filesystem::create_directories((folder_ / plugins / file).parent_path());
+    std::filesystem::copy_file(lqm::host::DefaultAppFolder() / "Plugins" / file, folder_ / plugins / file);
+  };
+  std::filesystem::create_directories(folder_ / "app/db");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type[0] + (c.type.size() > 1 ? " compiled" : ""));
+    std::vector<std::string> words = {"--database", PathOf("app/db"), "--app-type"};
+    words.insert(words.end(), c.type.begin(), c.type.end());
+    for (const char* other : folders)
+      if (other != c.plugins) install(other);
+    CallRun run = Call(words, RunWhere);
+    EXPECT_EQ(run.status, 1) << run.out;
+    if (c.plugins == nullptr) {
+      EXPECT_NE(run.out.find("refuses this application type"), std::string::npos) << run.out;
+    } else {
+      const std::string expected = (folder_ / c.plugins).lexically_normal().u8string();
+      EXPECT_NE(run.out.find("plugins folder:   " + expected + "\n"), std::string::npos) << run.out;
+      install(c.plugins);
+      run = Call(words, RunWhere);
+      EXPECT_EQ(run.status, 0) << run.out;
+      EXPECT_NE(run.out.find("found: LQM_GetVersion returns text \""), std::string::npos) << run.out;
+    }
+    for (const char* plugins : folders) std::filesystem::remove_all(folder_ / plugins);
+  }
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--database", PathOf("app/db")}, {"--app-type", "0"}, {"--app-type", "x", "--database", PathOf("app")},
+           {"--app-type", "0", "--database", PathOf("none")}, {"--app-type", "0", "--database", PathOf("app"), "-v"}})
+    EXPECT_EQ(Call(bad, RunWhere).status, 2) << bad[0];
 }
 
 TEST(LqmHostHelp, PrintsTheReferenceEntry) {

@@ -3,12 +3,14 @@
 //   lqm-host session [options]          the JSON-lines protocol (lib/session.h)
 //   lqm-host demo [options]             a short scripted session, for people
 //   lqm-host call NAME|NUMBER ARGS...   one command, with a compact argument syntax
+//   lqm-host where --app-type N --database DIR [--compiled]
+//                                       where the plugin looks for its bundle
 //   lqm-host help [NAME]                usage and the plugin's commands, or one
 //                                       command's reference entry
 //
 // Options: --no-init, --platform windows|macos|unknown, --app-folder DIR,
-// --plugin PATH, and for `call` --out FILE. `call` and `help` live in
-// lib/call.cpp, where the tests run them in-process; options are parsed by
+// --plugin PATH, and for `call` --out FILE. `call`, `help` and `where` live
+// in lib/, where the tests run them in-process; options are parsed by
 // hand there too, since the Windows build has no command-line library.
 #include <cstdio>
 #include <iostream>
@@ -161,6 +163,7 @@ int main(int argc, char** argv) {
     SetBinaryStreams();
     return RunCall(words, std::cout, std::cerr);
   }
+  if (command == "where") return RunWhere(words, std::cout, std::cerr);
   HostOptions options;
   std::string error;
   if (!ParseHostOptions(words, options, error)) {

@@ -33,6 +33,10 @@ const char kUsage[] =
     "      or with a type prefix: L:5  I:2  R:1.5  H:3600  B:true  T:text  O:hex:4142,\n"
     "      or as a JSON typed value: {\"longint_array\":[0,1300]}\n"
     "      --out FILE writes a BLOB result to FILE\n"
+    "  lqm-host where --app-type N --database DIR [--compiled] [--platform windows|macos] [--plugin PATH]\n"
+    "      where the plugin looks for its bundle in that kind of 4D application (N is what\n"
+    "      4D's Application type returns, DIR its database folder) and whether it is there;\n"
+    "      exit code 0 found, 1 not found, 2 bad arguments\n"
     "  lqm-host help [NAME]\n"
     "      the command list, or one command's reference entry\n";
 

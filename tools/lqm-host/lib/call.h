@@ -1,5 +1,6 @@
 // The people-facing commands of lqm-host: `call` (one plugin command with a
-// compact argument syntax) and `help` (the command reference), as functions
+// compact argument syntax), `help` (the command reference) and `where` (where
+// the plugin looks for its bundle; lib/where.cpp), as functions
 // over argument lists and streams so that the tests run them in-process on
 // both builds, exactly as main.cpp does.
 //
@@ -65,6 +66,14 @@ int RunCall(const std::vector<std::string>& words, std::ostream& out, std::ostre
 // `lqm-host help [NAME]`: without a name the usage and the command list,
 // with one the command's reference entry. Exit code 0, or 1 for an unknown name.
 int RunHelp(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+
+// `lqm-host where --app-type N --database DIR [--compiled] [--platform
+// windows|macos] [--plugin PATH]`: loads the plugin as that kind of 4D
+// application with DIR as its database folder, lets it run its discovery and
+// prints where it looked for its bundle. Exit code: 0 found, 1 not found
+// (also for an application type the plugin refuses), 2 bad arguments or a
+// plugin that cannot be loaded.
+int RunWhere(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 
 // The usage text of lqm-host.
 extern const char kUsage[];

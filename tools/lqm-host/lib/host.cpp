@@ -196,9 +196,15 @@ Stats Host::GetStats() const {
   {
     std::lock_guard<std::mutex> lock(statsMutex_);
     stats.commandsRun = commandsRun_;
+    stats.pathsTested = pathsTested_;
   }
   stats.live = GetLiveCounts();
   return stats;
+}
+
+void Host::NotePathTested(std::u16string path) {
+  std::lock_guard<std::mutex> lock(statsMutex_);
+  pathsTested_.push_back(std::move(path));
 }
 
 // ---------------------------------------------------------------------------

@@ -105,6 +105,9 @@ struct LiveCounts {
 struct Stats {
   uint64_t callbacks = 0;
   std::map<std::string, int64_t> commandsRun;  // by the 4D command's own spelling
+  // Every path "Test path name" was given, in order, as the plugin wrote it:
+  // where discovery looked for the bundle (`lqm-host where` reads them).
+  std::vector<std::u16string> pathsTested;
   LiveCounts live;
 };
 
@@ -167,6 +170,7 @@ class Host {
   void SetSettings(const Settings& settings);
   Stats GetStats() const;
   LiveCounts GetLiveCounts() const;
+  void NotePathTested(std::u16string path);  // for "Test path name"
 
   // Arms a fault plan (FaultKind::kNone disarms) and restarts its counts.
   void InjectFault(const FaultPlan& plan);
@@ -224,6 +228,7 @@ class Host {
   std::atomic<uint64_t> callbacks_{0};
   mutable std::mutex statsMutex_;
   std::map<std::string, int64_t> commandsRun_;
+  std::vector<std::u16string> pathsTested_;
   // Named variables, keyed by lower-cased name; contents host-owned, pinned.
   std::mutex variablesMutex_;
   std::map<std::string, abi::VariableRecord> processVariables_;

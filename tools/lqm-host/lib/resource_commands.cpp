@@ -34,6 +34,7 @@ void RunTestPathName(CommandContext& c) {
     c.error = kErrorBadParameter;
     return;
   }
+  c.host.NotePathTested(path);
   std::optional<std::filesystem::path> real = c.host.RealPath(path);
   std::error_code ec;
   int32_t answer = kErrorFileNotFound;
