@@ -41,6 +41,7 @@ set(expected
   VarnelFolioforge.bundle/Contents/Resources/English.lproj/Localized.rsrc
   VarnelFolioforge.bundle/Contents/Resources/VarnelFolioforge.rsrc
   VarnelFolioforge.bundle/Contents/Resources/manifest.json
+  VarnelFolioforge.bundle/Contents/Resources/constants.xlf
   VarnelFolioforge.bundle/Contents/Windows64/VarnelFolioforge.rsr
   VarnelFolioforge.bundle/Contents/manifest.json
   docs/commands.md)

@@ -20,6 +20,7 @@ set(entries
   "VarnelFolioforge.bundle/Contents/${PLUGIN_SUBDIR}/${PLUGIN_FILE}|${BUNDLE_DIR}/Contents/${PLUGIN_SUBDIR}/${PLUGIN_FILE}"
   "VarnelFolioforge.bundle/Contents/Windows64/VarnelFolioforge.rsr|${BUNDLE_DIR}/Contents/Windows64/VarnelFolioforge.rsr"
   "VarnelFolioforge.bundle/Contents/Resources/manifest.json|${BUNDLE_DIR}/Contents/Resources/manifest.json"
+  "VarnelFolioforge.bundle/Contents/Resources/constants.xlf|${BUNDLE_DIR}/Contents/Resources/constants.xlf"
   "VarnelFolioforge.bundle/Contents/Resources/VarnelFolioforge.rsrc|${BUNDLE_DIR}/Contents/Resources/VarnelFolioforge.rsrc"
   "VarnelFolioforge.bundle/Contents/Resources/English.lproj/Localized.rsrc|${BUNDLE_DIR}/Contents/Resources/English.lproj/Localized.rsrc"
   "docs/commands.md|${SOURCE_DIR}/docs/commands.md"
