@@ -12,7 +12,7 @@
 //   slot names: "0_Invoice_LQM", "1_Invoice_LQM" ... "9_Invoice_LQM"
 //   LQM_GetSlotText(0) = "Page 1 of 3"
 //   LQM_SetSlotText(10; ...) = 0 (slots are 0 to 9)
-//   LQM_GetFolderName(3) = "Spool"
+//   LQM_GetFolderName(LQM Spool folder) = "Spool"
 
 C_TEXT(<>vxPrintRootDirectoryPath; <>vxPrintSpoolDirectoryPath)
 C_LONGINT($open; $stored; $slot)

@@ -2,8 +2,8 @@
 // Sealing a text and opening it again.
 // LQM_CipherText seals a text in the plugin's encrypted envelope under a key
 // (only the first 16 bytes of the key's UTF-8 form count). With the Base64
-// layer on (last parameter 1) the sealed value is plain ASCII, safe to keep
-// in a text field or send in a mail. Direction 1 seals, 0 opens. Checked by
+// layer on (LQM with Base64) the sealed value is plain ASCII, safe to keep
+// in a text field or send in a mail. Checked by
 // tests/sessions/example_cipher_text.in.
 //
 // Results:
@@ -16,8 +16,8 @@
 C_TEXT($key; $sealed; $opened)
 
 $key:="my secret key"
-$sealed:=LQM_CipherText("Meet at noon"; $key; 1; 1)
-$opened:=LQM_CipherText($sealed; $key; 0; 1)
+$sealed:=LQM_CipherText("Meet at noon"; $key; LQM seal text; LQM with Base64)
+$opened:=LQM_CipherText($sealed; $key; LQM open text; LQM with Base64)
 If ($opened#"Meet at noon")
 	ALERT("Wrong key, or the sealed text was damaged.")
 End if
