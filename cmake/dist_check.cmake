@@ -65,7 +65,8 @@ endif()
 # The bundle, twice (at the top, and in the sample project's Plugins folder):
 # the files 4D needs, and byte for byte whatever else the built bundle holds.
 set(needed Info.plist manifest.json ${PLUGIN_SUBDIR}/${PLUGIN_FILE} Windows64/VarnelFolioforge.rsr
-  Resources/manifest.json Resources/VarnelFolioforge.rsrc Resources/English.lproj/Localized.rsrc)
+  Resources/manifest.json Resources/constants.xlf Resources/VarnelFolioforge.rsrc
+  Resources/English.lproj/Localized.rsrc)
 list(TRANSFORM needed PREPEND Contents/)
 file(GLOB_RECURSE built RELATIVE ${BUNDLE_DIR} ${BUNDLE_DIR}/*)
 foreach(copy "" "${demo}/Plugins/")

@@ -18,9 +18,36 @@
 #include "codecs/envelope.h"
 #include "codecs/lzw.h"
 #include "host/command_handlers.h"
+#include "host/constants.h"
 #include "host/parameters.h"
 
 namespace {
+
+// The named constants 4D code passes (host/constants.def) must mean here
+// what their names say; a row that drifts from the kernels stops the build.
+static_assert(lqm::kCrc16CcittModel == kCrcModelCcittFalse && lqm::kCrc16ArcModel == kCrcModelArc &&
+                  lqm::kCrc32Model == kCrcModelIsoHdlc,
+              "CRC model constants");
+static_assert(lqm::kCrcBitwiseEngine == kCrcEngineBitwise && lqm::kCrcTableEngine == kCrcEngineTable,
+              "CRC engine constants");
+static_assert(lqm::kLzwExpand == kLzwModeExpand && lqm::kLzwCompress == kLzwModeCompress &&
+                  lqm::kLzwPredictorCompress == kLzwModePredictor,
+              "LZW mode constants");
+constexpr bool LzwOptionMeans(int32_t value, bool on, bool written) {
+  return value >= 0 && value <= 0xFFFF && LzwCodeOn(static_cast<uint16_t>(value)) == on &&
+         (!on || LzwCodeWritten(static_cast<uint16_t>(value)) == written);
+}
+static_assert(LzwOptionMeans(lqm::kLzwClearCodesOff, false, false) &&
+                  LzwOptionMeans(lqm::kLzwClearCodesOn, true, false) &&
+                  LzwOptionMeans(lqm::kLzwClearCodesWritten, true, true),
+              "LZW clear-code constants");
+static_assert(LzwOptionMeans(lqm::kLzwEndCodeOff, false, false) && LzwOptionMeans(lqm::kLzwEndCodeOn, true, false) &&
+                  LzwOptionMeans(lqm::kLzwEndCodeWritten, true, true),
+              "LZW end-code constants");
+// LQM_CipherText reads its flags' low byte: 0 opens (no Base64), anything else seals (Base64).
+static_assert(lqm::kCipherOpen == 0 && lqm::kCipherRaw == 0 && (lqm::kCipherSeal & 0xFF) != 0 &&
+                  (lqm::kCipherBase64 & 0xFF) != 0 && lqm::kCipherSeal <= 0x7FFF && lqm::kCipherBase64 <= 0x7FFF,
+              "LQM_CipherText flag constants");
 
 // Only the key block's 16 bytes count, so a longer key is cut here; this
 // also keeps keys of 32,768 bytes and more inside the envelope's range.
@@ -48,8 +75,8 @@ void RunBase64Command(const PluginParameters& params, bool encode) {
 }  // namespace
 
 void LQM_CipherText(const PluginParameters& params) {
-  const bool seal = LowByteParameter(params, 3) != 0;
-  const bool useBase64 = LowByteParameter(params, 4) != 0;
+  const bool seal = LowByteParameter(params, 3) != lqm::kCipherOpen;
+  const bool useBase64 = LowByteParameter(params, 4) != lqm::kCipherRaw;
   HeapText data = TextParameter(params, 1);
   if (data.empty()) {
     ReturnText(params, "");
@@ -86,7 +113,7 @@ void LQM_LZWCodec(const PluginParameters& params) {
   request.bytesPerPixel = HostGetShortParameter(params, 6);
   request.rootBits = HostGetLongParameter(params, 7);
   request.maxBits = HostGetLongParameter(params, 8);
-  const BlobBytes input = LowByteParameter(params, 1) <= 2 ? BlobParameter(params, 2) : BlobBytes{};
+  const BlobBytes input = LowByteParameter(params, 1) <= kLzwModePredictor ? BlobParameter(params, 2) : BlobBytes{};
   if (input.data == nullptr) {
     ReturnBlob(params, nullptr, 0);
     return;
@@ -101,8 +128,8 @@ void LQM_LZWCodec(const PluginParameters& params) {
 void LQM_ComputeCRC(const PluginParameters& params) {
   unsigned model = HostGetShortParameter(params, 2);
   unsigned engine = HostGetShortParameter(params, 3);
-  if (model > 2) model = 2;
-  if (engine > 1) engine = 0;
+  if (model > kCrcModelIsoHdlc) model = kCrcModelIsoHdlc;
+  if (engine > kCrcEngineTable) engine = kCrcEngineBitwise;
   const BlobBytes data = BlobParameter(params, 1);
   // CRC-32 values of 0x80000000 and above come back negative, same bits.
   HostReturnLong(params, data.data != nullptr ? static_cast<int32_t>(ComputeCrc(data.data, data.size, model, engine)) : 0);

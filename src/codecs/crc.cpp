@@ -273,11 +273,11 @@ uint32_t CrcTable32(const unsigned char* data, int64_t length, uint32_t initial,
 }
 
 uint32_t ComputeCrc(const unsigned char* data, int64_t length, unsigned model, unsigned engine) {
-  const bool useTable = engine == 1;
+  const bool useTable = engine == kCrcEngineTable;
   switch (model) {
-    case 0:
+    case kCrcModelCcittFalse:
       return (useTable ? CrcTable16 : CrcBitwise16)(data, length, 0xFFFF, 16, 0x8000, 0x1021, 0, false, false);
-    case 1:
+    case kCrcModelArc:
       return (useTable ? CrcTable16 : CrcBitwise16)(data, length, 0, 16, 0x8000, 0x8005, 0, true, true);
     default:
       return (useTable ? CrcTable32 : CrcBitwise32)(data, length, 0xFFFFFFFFu, 32, 0x80000000u,

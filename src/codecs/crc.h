@@ -72,6 +72,14 @@ uint32_t CrcTable32(const unsigned char* data, int64_t length, uint32_t initial,
                     uint32_t topBit, uint32_t polynomial, uint32_t finalXor, bool reflectInput,
                     bool reflectResult);
 
+// ComputeCrc's numbering, which 4D code reaches through command 46 (the
+// plugin's named constants are checked against these).
+inline constexpr unsigned kCrcModelCcittFalse = 0;
+inline constexpr unsigned kCrcModelArc = 1;
+inline constexpr unsigned kCrcModelIsoHdlc = 2;
+inline constexpr unsigned kCrcEngineBitwise = 0;
+inline constexpr unsigned kCrcEngineTable = 1;
+
 // Model 0, 1 or 2 (anything above 2 is model 2); engine 1 table-driven,
 // anything else bitwise. 16-bit values are zero-extended.
 uint32_t ComputeCrc(const unsigned char* data, int64_t length, unsigned model, unsigned engine);

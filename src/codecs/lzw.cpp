@@ -15,10 +15,10 @@ LzwSettings LzwSettingsFromRequest(const LzwCodecRequest& request) {
   LzwSettings settings{};
   settings.rootBits = request.rootBits;
   settings.maxBits = LzwClampMaxBits(request.maxBits, LzwClampRootBits(request.rootBits));
-  settings.clearOn = request.clearCodes % 2 == 1;
-  settings.clearWritten = ((request.clearCodes / 2) & 0xFF) != 0;
-  settings.endOn = request.endCode % 2 == 1;
-  settings.endWritten = ((request.endCode / 2) & 0xFF) != 0;
+  settings.clearOn = LzwCodeOn(request.clearCodes);
+  settings.clearWritten = LzwCodeWritten(request.clearCodes);
+  settings.endOn = LzwCodeOn(request.endCode);
+  settings.endWritten = LzwCodeWritten(request.endCode);
   return settings;
 }
 
@@ -27,10 +27,10 @@ bool RunLzwCodec(const LzwCodecRequest& request, const unsigned char* input, int
   *output = nullptr;
   *outputLength = 0;
   const unsigned mode = request.mode & 0xFF;
-  if (mode > 2) return false;
+  if (mode > kLzwModePredictor) return false;
   const LzwSettings settings = LzwSettingsFromRequest(request);
-  if (mode == 0) return LzwExpand(input, length, settings, output, outputLength);
-  if (mode == 1) return LzwCompress(input, length, settings, output, outputLength);
+  if (mode == kLzwModeExpand) return LzwExpand(input, length, settings, output, outputLength);
+  if (mode == kLzwModeCompress) return LzwCompress(input, length, settings, output, outputLength);
   // The differenced rows, in a block freed before the caller copies the
   // result, so that the input, this copy and two outputs never coexist.
   unsigned char* rows = length > 0 ? static_cast<unsigned char*>(PluginMalloc(static_cast<size_t>(length))) : nullptr;

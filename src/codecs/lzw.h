@@ -60,6 +60,16 @@ struct LzwCodecRequest {
   int32_t maxBits;
 };
 
+// The mode's low 8 bits.
+inline constexpr unsigned kLzwModeExpand = 0;
+inline constexpr unsigned kLzwModeCompress = 1;
+inline constexpr unsigned kLzwModePredictor = 2;
+
+// clearCodes and endCode: the low bit turns the code on, any bit of the next
+// 8 writes it (at the start, or at the end, of the stream).
+constexpr bool LzwCodeOn(uint16_t option) { return option % 2 == 1; }
+constexpr bool LzwCodeWritten(uint16_t option) { return ((option / 2) & 0xFF) != 0; }
+
 LzwSettings LzwSettingsFromRequest(const LzwCodecRequest& request);
 // The command's work. The input is only read: the predictor (mode 2) works
 // on a copy of its own. False, with no block, for a mode outside 0..2 and

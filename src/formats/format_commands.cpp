@@ -15,10 +15,36 @@
 #include "base/plugin_heap.h"
 #include "formats/format_catalog.h"
 #include "host/command_handlers.h"
+#include "host/constants.h"
 #include "host/parameters.h"
 #include "resources/resource_readers.h"
 
 namespace {
+
+// The named format and family constants (host/constants.def) against the
+// catalogue: each format constant is the code of the row with its extension
+// and family (the two TIFF rows told apart by the LZW row's auxiliary code),
+// and the "all" family lists every row.
+constexpr bool CatalogHas(int32_t code, const char* extension, int32_t family, bool hasAux) {
+  for (const OutputFormat& row : OutputFormatCatalog) {
+    if (row.formatCode != code) continue;
+    for (int i = 0; extension[i] != 0 || row.extension[i] != 0; ++i)
+      if (extension[i] != row.extension[i]) return false;
+    return row.family == family && (row.auxCode != kNoFormatAux) == hasAux;
+  }
+  return false;
+}
+static_assert(CatalogHas(lqm::kPdfFormat, "pdf", lqm::kPdfFamily, false) &&
+                  CatalogHas(lqm::kSvgFormat, "svg", lqm::kSvgFamily, false) &&
+                  CatalogHas(lqm::kJpegFormat, "jpg", lqm::kBitmapFamily, false) &&
+                  CatalogHas(lqm::kTiffFormat, "tif", lqm::kBitmapFamily, false) &&
+                  CatalogHas(lqm::kLzwTiffFormat, "tif", lqm::kBitmapFamily, true) &&
+                  CatalogHas(lqm::kGifFormat, "gif", lqm::kBitmapFamily, false) &&
+                  CatalogHas(lqm::kPngFormat, "png", lqm::kBitmapFamily, false),
+              "format and family constants");
+static_assert(NormalizeListingMode(lqm::kAllFamilies) == lqm::kAllFamilies &&
+                  FamilyRowCount[lqm::kAllFamilies] == kFormatRowCount,
+              "the all-families constant lists the whole catalogue");
 
 // "STR " resource of the first family label; labels are this + family.
 constexpr uint32_t kFamilyLabelBase = 21280;

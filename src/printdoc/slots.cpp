@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "host/command_handlers.h"
+#include "host/constants.h"
 #include "host/parameters.h"
 #include "printdoc/print_state.h"
 
@@ -46,11 +47,12 @@ HeapText BuildSlotName(uint16_t slot) {
   return HeapText(name, total);
 }
 
+// Numbered by the folder constants 4D code passes (host/constants.def).
 const char* FolderName(int32_t code) {
   switch (code) {
-    case 1: return "PrintDoc";
-    case 2: return "BIN";
-    case 3: return "Spool";
+    case lqm::kPrintDocFolder: return "PrintDoc";
+    case lqm::kBinFolder: return "BIN";
+    case lqm::kSpoolFolder: return "Spool";
     default: return "";
   }
 }

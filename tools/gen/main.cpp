@@ -4,6 +4,8 @@
 //   lqm-gen manifest OUT      the bundle's manifest.json
 //   lqm-gen commands-md OUT   docs/commands.md, with the prose of
 //                             src/frame/command_docs.def
+//   lqm-gen constants-xlf OUT the bundle's constants.xlf, from the constants
+//                             table (src/host/constants.def)
 //
 // The manifest (manifest.h) carries the CMake project version, the one source
 // of the version that the "vers" resource, Info.plist and the distribution's
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "command_docs.h"
+#include "constants_xlf.h"
 #include "frame/command_table.h"
 #include "manifest.h"
 
@@ -30,17 +33,28 @@ std::string Manifest() {
   return lqm::gen::ManifestJson(kManifestHeader, rows, kHighestRoutine);
 }
 
+std::string ConstantsFile() {
+  const std::vector<lqm::gen::ConstantRow> rows = {
+#define LQM_CONSTANT(id, theme, name, value, type) {theme, name, value, type},
+#include "host/constants.def"
+#undef LQM_CONSTANT
+  };
+  return lqm::gen::ConstantsXlf(rows);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string what = argc == 3 ? argv[1] : "";
-  if (what != "manifest" && what != "commands-md") {
-    std::fprintf(stderr, "usage: lqm-gen manifest OUT\n       lqm-gen commands-md OUT\n");
+  if (what != "manifest" && what != "commands-md" && what != "constants-xlf") {
+    std::fprintf(stderr, "usage: lqm-gen manifest|commands-md|constants-xlf OUT\n");
     return 2;
   }
   std::string text;
   try {
-    text = what == "manifest" ? Manifest() : lqm::docs::CommandsMarkdown();
+    text = what == "manifest"        ? Manifest()
+           : what == "constants-xlf" ? ConstantsFile()
+                                     : lqm::docs::CommandsMarkdown();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "lqm-gen: %s\n", e.what());
     return 1;

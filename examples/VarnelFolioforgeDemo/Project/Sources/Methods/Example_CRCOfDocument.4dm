@@ -1,7 +1,7 @@
 //%attributes = {}
 // Checking a document with a CRC.
-// Computes the CRC-32 (model 2) of a BLOB with the table-driven engine
-// (engine 1), and two CRC-16 variants beside it. CRC-32 is the checksum of
+// Computes the CRC-32 (LQM CRC32 model) of a BLOB with the table-driven
+// engine (LQM CRC table engine), and two CRC-16 variants beside it. CRC-32 is the checksum of
 // ZIP and PNG; the plugin returns it as a longint with the same bit pattern,
 // so about half of all values are negative. Called without a BLOB, the method
 // asks for a document and compares its CRC-32 with one kept from an earlier
@@ -9,8 +9,8 @@
 //
 // Results, for the 9 bytes "123456789":
 //   crc32    = -873187034   (0xCBF43926)
-//   crc16    = 10673        (0x29B1, model 0: CRC-16/CCITT-FALSE)
-//   crc16arc = 47933        (0xBB3D, model 1: CRC-16/ARC; the bitwise engine 0 gives the same)
+//   crc16    = 10673        (0x29B1, LQM CRC16 CCITT false model)
+//   crc16arc = 47933        (0xBB3D, LQM CRC16 ARC model; LQM CRC bitwise engine gives the same)
 // For "abc": crc32 = 891568578 (0x352441C2). For an empty BLOB: 0 for every model.
 
 #DECLARE($data : Blob)->$crc : Object
@@ -32,7 +32,7 @@ If (Count parameters=0)
 	End if
 Else
 	$crc:=New object
-	$crc.crc32:=LQM_ComputeCRC($data; 2; 1)  // model 2: CRC-32; engine 1: table-driven
-	$crc.crc16:=LQM_ComputeCRC($data; 0; 1)  // model 0: CRC-16/CCITT-FALSE
-	$crc.crc16arc:=LQM_ComputeCRC($data; 1; 0)  // model 1: CRC-16/ARC; engine 0: bitwise
+	$crc.crc32:=LQM_ComputeCRC($data; LQM CRC32 model; LQM CRC table engine)
+	$crc.crc16:=LQM_ComputeCRC($data; LQM CRC16 CCITT false model; LQM CRC table engine)
+	$crc.crc16arc:=LQM_ComputeCRC($data; LQM CRC16 ARC model; LQM CRC bitwise engine)
 End if

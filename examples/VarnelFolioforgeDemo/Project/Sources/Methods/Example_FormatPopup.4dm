@@ -12,10 +12,11 @@
 //   $extensions   = "pdf"; "svg"; "jpg"; "tif"; "tif"; "gif"; "png"
 //   $depths       = ""; ""; "24"; "24"; "24"; "8"; "32"
 //   $aux          = -32767 everywhere, except 3 for the LZW TIFF (code 17)
-//   family 3 only (bitmap images): 5 elements, codes 10; 3; 17; 2; 75
+//   LQM bitmap family only: 5 elements, codes 10; 3; 17; 2; 75
 //   $labels       = "PDF"; "Vector drawing"; "Bitmap image"
 //   LQM_GetFormatNames on codes 17; -1000; 75 gives "TIFF image"; ""; "PNG image"
-//   LQM_GetFormatExtension(17) = "tif", LQM_GetFormatFamily(17) = 3
+//   LQM_GetFormatExtension(LQM LZW TIFF format) = "tif",
+//   LQM_GetFormatFamily(LQM LZW TIFF format) = 3 (LQM bitmap family)
 
 #DECLARE()->$result : Object
 
@@ -27,7 +28,7 @@ ARRAY TEXT($extensions; 0)
 ARRAY TEXT($depths; 0)
 ARRAY TEXT($options; 0)
 ARRAY LONGINT($aux; 0)
-LQM_ListOutputFormats(0; alFormatCodes; $extensions; atFormatNames; $depths; $options; $aux)  // 0: every family
+LQM_ListOutputFormats(LQM all families; alFormatCodes; $extensions; atFormatNames; $depths; $options; $aux)
 atFormatNames:=1  // the pop-up shows "PDF document" first
 
 // In the pop-up's object method, the chosen format:
@@ -38,7 +39,7 @@ atFormatNames:=1  // the pop-up shows "PDF document" first
 ARRAY LONGINT($bitmapCodes; 0)
 ARRAY TEXT($bitmapExtensions; 0)
 ARRAY TEXT($bitmapNames; 0)
-LQM_ListOutputFormats(3; $bitmapCodes; $bitmapExtensions; $bitmapNames; $u1; $u2; $u3)
+LQM_ListOutputFormats(LQM bitmap family; $bitmapCodes; $bitmapExtensions; $bitmapNames; $u1; $u2; $u3)
 
 // Family labels, for a first pop-up that picks the family:
 ARRAY TEXT($labels; 0)
@@ -61,5 +62,5 @@ $result.aux:=JSON Stringify array($aux)
 $result.bitmapCodes:=JSON Stringify array($bitmapCodes)
 $result.labels:=JSON Stringify array($labels)
 $result.someNames:=JSON Stringify array($someNames)
-$result.extension17:=LQM_GetFormatExtension(17)
-$result.family17:=LQM_GetFormatFamily(17)
+$result.extension17:=LQM_GetFormatExtension(LQM LZW TIFF format)
+$result.family17:=LQM_GetFormatFamily(LQM LZW TIFF format)

@@ -1,8 +1,9 @@
 //%attributes = {}
 // Compressing a strip of pixels for a TIFF, and reading it back.
 // TIFF's LZW (compression 5) is LQM_LZWCodec with clear codes written first
-// and the end code written last (settings 3 and 3), 8-bit roots (-1) and
-// codes of at most 12 bits. Mode 2 applies TIFF's horizontal predictor
+// and the end code written last (LQM LZW clear codes written, LQM LZW end
+// code written), 8-bit roots (-1) and
+// codes of at most 12 bits. LQM LZW predictor compress applies TIFF's horizontal predictor
 // (predictor 2) first: each byte becomes its difference from the same sample
 // of the pixel before it in the row. Expanding gives the differences back, so
 // the reader adds them up again. Returns the BLOBs in an object.
@@ -10,10 +11,10 @@
 // Results, for a strip of 2 rows of 4 RGB pixels (10,20,30) (12,22,32)
 // (14,24,34) (16,26,36):
 //   strip       = 15 bytes: 80 02 82 81 E0 14 16 0D 06 81 41 20 F0 78 08
-//                 (the same bytes as mode 1 on the differenced pixels)
+//                 (the same bytes as LQM LZW compress on the differenced pixels)
 //   differences = 24 bytes: 10 20 30 2 2 2 2 2 2 2 2 2, twice
 //   pixels      = the 24 bytes of the strip again, after the predictor is undone
-//   plain       = 23 bytes: the same strip without the predictor (mode 1)
+//   plain       = 23 bytes: the same strip without the predictor (LQM LZW compress)
 
 #DECLARE()->$result : Object
 
@@ -35,11 +36,11 @@ End for
 $result:=New object
 
 // Compress: the BLOB $strip is what goes into the TIFF's StripOffsets.
-$strip:=LQM_LZWCodec(2; $pixels; 3; 3; $width; $samples; -1; 12)
+$strip:=LQM_LZWCodec(LQM LZW predictor compress; $pixels; LQM LZW clear codes written; LQM LZW end code written; $width; $samples; -1; 12)
 $result.strip:=$strip
 
 // Read back: expand with the same settings, then undo the predictor.
-$expanded:=LQM_LZWCodec(0; $strip; 3; 3; 0; 0; -1; 12)
+$expanded:=LQM_LZWCodec(LQM LZW expand; $strip; LQM LZW clear codes written; LQM LZW end code written; 0; 0; -1; 12)
 $result.differences:=$expanded
 For ($row; 0; (BLOB size($expanded)/($width*$samples))-1)
 	$rowStart:=$row*$width*$samples
@@ -49,4 +50,4 @@ For ($row; 0; (BLOB size($expanded)/($width*$samples))-1)
 End for
 $result.pixels:=$expanded  // the same bytes as $pixels
 
-$result.plain:=LQM_LZWCodec(1; $pixels; 3; 3; $width; $samples; -1; 12)
+$result.plain:=LQM_LZWCodec(LQM LZW compress; $pixels; LQM LZW clear codes written; LQM LZW end code written; $width; $samples; -1; 12)

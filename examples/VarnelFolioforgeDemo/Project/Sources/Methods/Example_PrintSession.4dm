@@ -11,7 +11,7 @@
 //   slot names: "0_Invoice_LQM", "1_Invoice_LQM" ... "9_Invoice_LQM"
 //   LQM_GetSlotText(0) = "Page 1 of 3"
 //   LQM_SetSlotText(10; ...) = 0 (slots are 0 to 9)
-//   LQM_GetFolderName(3) = "Spool"
+//   LQM_GetFolderName(LQM Spool folder) = "Spool"
 
 #DECLARE()->$result : Object
 
@@ -36,7 +36,7 @@ If ($open=1)
 	$result.slotName9:=$slotNames{10}
 	$result.slotText0:=LQM_GetSlotText(0)
 	$result.stored10:=LQM_SetSlotText(10; "nowhere")
-	$result.spoolFolder:=LQM_GetFolderName(3)
+	$result.spoolFolder:=LQM_GetFolderName(LQM Spool folder)
 Else
 	ALERT("The print session could not be opened: check the access code and the two folder variables.")
 End if

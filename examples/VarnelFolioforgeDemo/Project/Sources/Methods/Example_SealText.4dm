@@ -2,8 +2,8 @@
 // Sealing a text and opening it again.
 // LQM_CipherText seals a text in the plugin's encrypted envelope under a key
 // (only the first 16 bytes of the key's UTF-8 form count). With the Base64
-// layer on (last parameter 1) the sealed value is plain ASCII, safe to keep
-// in a text field or send in a mail. Direction 1 seals, 0 opens. Returns the
+// layer on (LQM with Base64) the sealed value is plain ASCII, safe to keep
+// in a text field or send in a mail. LQM seal text seals, LQM open text opens. Returns the
 // sealed and opened texts in an object.
 //
 // Results, with the key "my secret key":
@@ -19,13 +19,13 @@
 var $key; $sealed; $opened : Text
 
 $key:="my secret key"
-$sealed:=LQM_CipherText("Meet at noon"; $key; 1; 1)
-$opened:=LQM_CipherText($sealed; $key; 0; 1)
+$sealed:=LQM_CipherText("Meet at noon"; $key; LQM seal text; LQM with Base64)
+$opened:=LQM_CipherText($sealed; $key; LQM open text; LQM with Base64)
 If ($opened#"Meet at noon")
 	ALERT("Wrong key, or the sealed text was damaged.")
 End if
 
 $result:=New object("sealed"; $sealed; "opened"; $opened)
-$result.sealedUmlauts:=LQM_CipherText("Grüße aus Köln"; $key; 1; 1)
-$result.openedUmlauts:=LQM_CipherText($result.sealedUmlauts; $key; 0; 1)
-$result.sealedEmpty:=LQM_CipherText(""; $key; 1; 1)
+$result.sealedUmlauts:=LQM_CipherText("Grüße aus Köln"; $key; LQM seal text; LQM with Base64)
+$result.openedUmlauts:=LQM_CipherText($result.sealedUmlauts; $key; LQM open text; LQM with Base64)
+$result.sealedEmpty:=LQM_CipherText(""; $key; LQM seal text; LQM with Base64)
