@@ -19,15 +19,12 @@ endforeach()
 # sample project's own files are picked by kind (the project file, methods,
 # its README), so what 4D writes beside them when the project is opened in
 # place (DerivedData, Logs, preferences) stays out. The install notes are
-# docs/install.md where it exists, else bundle/INSTALL.md.
+# docs/install.md, shipped as INSTALL.md at the top.
 set(demo examples/VarnelFolioforgeDemo)
 set(install_notes ${SOURCE_DIR}/docs/install.md)
-if(NOT EXISTS ${install_notes})
-  set(install_notes ${SOURCE_DIR}/bundle/INSTALL.md)
-endif()
 set(entries
   "INSTALL.md|${install_notes}"
-  "commands.md|${SOURCE_DIR}/docs/commands.md"
+  "docs/commands.md|${SOURCE_DIR}/docs/commands.md"
   "LICENSE.txt|${SOURCE_DIR}/LICENSE.txt"
   "CHANGELOG.md|${SOURCE_DIR}/CHANGELOG.md")
 if(NOT EXISTS ${BUNDLE_DIR}/Contents/${PLUGIN_SUBDIR}/${PLUGIN_FILE})

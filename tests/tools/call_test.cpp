@@ -114,27 +114,27 @@ TEST(LqmHostCall, BadArgumentsAreNamed) {
       {{"LQM_ComputeCRC", "text:1", "x", "1"}, "argument 2 (model, integer): 'x' is not a number"},
       {{"LQM_ComputeCRC", "text:1", "2", "1.5"}, "argument 3 (engine, integer): '1.5' is not a number"},
       {{"LQM_ComputeCRC", "text:1", "70000", "1"}, "argument 2 (model, integer): '70000' is outside -32768..65535"},
-      {{"LQM_ComputeCRC", "hex:4", "2", "1"}, "argument 1 (data, BLOB): '4' has an odd number of hex digits"},
-      {{"LQM_ComputeCRC", "hex:zz", "2", "1"}, "argument 1 (data, BLOB): 'zz' is not hexadecimal"},
-      {{"LQM_ComputeCRC", "base64:QQ", "2", "1"}, "argument 1 (data, BLOB): 'QQ' is not Base64"},
+      {{"LQM_ComputeCRC", "hex:4", "2", "1"}, "argument 1 (data, Blob): '4' has an odd number of hex digits"},
+      {{"LQM_ComputeCRC", "hex:zz", "2", "1"}, "argument 1 (data, Blob): 'zz' is not hexadecimal"},
+      {{"LQM_ComputeCRC", "base64:QQ", "2", "1"}, "argument 1 (data, Blob): 'QQ' is not Base64"},
       {{"LQM_ComputeCRC", "@/nonexistent/lqm-call-input", "2", "1"},
-       "argument 1 (data, BLOB): cannot read the file '/nonexistent/lqm-call-input'"},
+       "argument 1 (data, Blob): cannot read the file '/nonexistent/lqm-call-input'"},
       {{"LQM_LZWCodec", "1", "A", "3", "3", "0", "0", "-1", "99999999999"},
-       "argument 8 (maxBits, longint): '99999999999' is outside -2147483648..2147483647"},
+       "argument 8 (maxBits, integer): '99999999999' is outside -2147483648..2147483647"},
       {{"LQM_GetFormatLabels", "labels"},
-       "argument 1 (labels, text array): 'labels' is not an array: give LA:1,2  TA:a,b  U  or a JSON typed value"},
-      {{"LQM_GetFormatNames", "LA:1,x", "TA:"}, "argument 1 (codes, number array): 'x' is not a number"},
+       "argument 1 (labels, array): 'labels' is not an array: give LA:1,2  TA:a,b  U  or a JSON typed value"},
+      {{"LQM_GetFormatNames", "LA:1,x", "TA:"}, "argument 1 (codes, array): 'x' is not a number"},
       {{"LQM_GetFormatNames", "{\"longint_array\":", "TA:"},
-       "argument 1 (codes, number array): '{\"longint_array\":' is not JSON"},
+       "argument 1 (codes, array): '{\"longint_array\":' is not JSON"},
       {{"LQM_ComputeCRC", "text:1", "2"},
-       "LQM_ComputeCRC takes 3 arguments, 2 given: LQM_ComputeCRC(data; model; engine) -> Longint"},
-      {{"LQM_GetVersion", "extra"}, "LQM_GetVersion takes 0 arguments, 1 given: LQM_GetVersion -> Text"},
+       "LQM_ComputeCRC takes 3 arguments, 2 given: LQM_ComputeCRC ( data : Blob ; model : Integer ; engine : Integer ) : Integer"},
+      {{"LQM_GetVersion", "extra"}, "LQM_GetVersion takes 0 arguments, 1 given: LQM_GetVersion : Text"},
       {{"LQM_NoSuchCommand"}, "unknown command LQM_NoSuchCommand (lqm-host help lists them)"},
       {{}, "the name or number of a command is missing"},
       {{"LQM_ComputeCRC", "text:1", "2", "1", "--out"}, "--out needs a value"},
       {{"LQM_ComputeCRC", "text:1", "2", "1", "--colour"}, "unknown option --colour"},
       {{"LQM_ComputeCRC", "text:1", "2", "1", "--out", "crc.bin"},
-       "--out needs a command with a BLOB result; LQM_ComputeCRC returns longint"},
+       "--out needs a command with a BLOB result; LQM_ComputeCRC returns integer"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.err);
@@ -235,7 +235,7 @@ TEST(LqmHostHelp, PrintsTheReferenceEntry) {
 
   std::ostringstream listOut, listErr;
   ASSERT_EQ(RunHelp({}, listOut, listErr), 0);
-  EXPECT_NE(listOut.str().find("  46  LQM_ComputeCRC(data; model; engine) -> Longint\n"), std::string::npos);
+  EXPECT_NE(listOut.str().find("  46  LQM_ComputeCRC ( data : Blob ; model : Integer ; engine : Integer ) : Integer\n"), std::string::npos);
 
   std::ostringstream badOut, badErr;
   EXPECT_EQ(RunHelp({"LQM_Nothing"}, badOut, badErr), 1);

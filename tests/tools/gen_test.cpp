@@ -1,6 +1,7 @@
 // The command reference (tools/lqm-host/lib/command_docs.h): every command of
 // the table has complete prose, parameter names that 4D accepts, types taken
-// from the table (a bracketed type only on variable parameters), and the
+// from the table (a known bracketed kind only on variable parameters) with
+// what the handler accepts and the direction it uses each in, and the
 // generated Markdown holds each command once, under its theme, with the
 // unused routine numbers listed; the manifest escapes every text it writes.
 // Staleness of the committed docs/commands.md is the ctest `commands_md`;
@@ -38,6 +39,8 @@ TEST(CommandDocs, EveryCommandIsFullyDescribed) {
     const lqm::docs::CommandDoc* doc = FindCommandDoc(row.name);
     ASSERT_NE(doc, nullptr);
     EXPECT_FALSE(doc->result.empty());
+    // Without a function result row, the prose stands alone under the table.
+    if (row.result.empty()) EXPECT_EQ(doc->result.substr(0, 10), "No result:");
     EXPECT_FALSE(doc->failure.empty());
     // The example must call the command it illustrates.
     EXPECT_NE(doc->example.find(row.name), std::string_view::npos);
@@ -50,7 +53,8 @@ TEST(CommandDocs, EveryCommandIsFullyDescribed) {
       EXPECT_TRUE(IsFourDName(parameters[i].name)) << parameters[i].name;
       EXPECT_TRUE(names.insert(parameters[i].name).second) << "name used twice";
       EXPECT_FALSE(parameters[i].meaning.empty());
-      // "?" marks a bracketed type on a parameter whose type the table fixes.
+      // "?" marks a bracketed kind on a parameter whose type the table fixes,
+      // or one the reference does not know.
       EXPECT_NE(parameters[i].type, "?");
       if (row.parameters[i] != 'Y') EXPECT_EQ(parameters[i].type, lqm::docs::TypeName(row.parameters[i]));
     }
@@ -59,28 +63,44 @@ TEST(CommandDocs, EveryCommandIsFullyDescribed) {
     EXPECT_NE(FindCommand(doc.name), nullptr) << doc.name;
 }
 
-TEST(CommandDocs, SyntaxAsTheMethodEditorShowsIt) {
+TEST(CommandDocs, SyntaxAsFourDsDocumentationWritesIt) {
   struct Case {
     const char* command;
     const char* syntax;
   } cases[] = {
-      {"LQM_ComputeCRC", "LQM_ComputeCRC(data; model; engine) -> Longint"},
-      {"LQM_LZWCodec",
-       "LQM_LZWCodec(mode; data; clearCodes; endCode; pixelsPerRow; bytesPerPixel; rootBits; maxBits) -> BLOB"},
-      {"LQM_GetVersion", "LQM_GetVersion -> Text"},                          // no parameters
-      {"LQM_KeepText", "LQM_KeepText(text)"},                                // no result
-      {"LQM_GetFormatNames", "LQM_GetFormatNames(codes; names)"},            // arrays
-      {"LQM_OpenPrintSession", "LQM_OpenPrintSession(accessCode; sessionKey; note) -> Longint"},
+      {"LQM_ComputeCRC", "LQM_ComputeCRC ( data : Blob ; model : Integer ; engine : Integer ) : Integer"},
+      {"LQM_GetVersion", "LQM_GetVersion : Text"},                                 // no parameters
+      {"LQM_KeepText", "LQM_KeepText ( text : Text )"},                            // no result
+      {"LQM_GetFormatNames", "LQM_GetFormatNames ( codes : Array ; names : Array )"},
+      {"LQM_SlotStub6", "LQM_SlotStub6 ( slot : Integer ; first : Variable ; second : Variable ) : Text"},
   };
   for (const Case& c : cases) {
     const CommandInfo* row = FindCommand(std::string_view(c.command));
     ASSERT_NE(row, nullptr) << c.command;
     EXPECT_EQ(SyntaxLine(*row), c.syntax);
   }
-  const auto parameters = DescribeParameters(*FindCommand(std::string_view("LQM_ListOutputFormats")));
-  EXPECT_EQ(parameters[0].type, "Longint");
-  EXPECT_EQ(parameters[1].type, "Number array");
-  EXPECT_EQ(parameters[2].type, "Text array");
+}
+
+TEST(CommandDocs, TypesSayWhatTheHandlerAcceptsAndDirectionsWhatItDoes) {
+  struct Case {
+    const char* command;
+    size_t index;
+    const char* typeCell;
+    const char* direction;
+  } cases[] = {
+      {"LQM_ListOutputFormats", 0, "Integer", "→"},
+      {"LQM_ListOutputFormats", 1, "Real, Integer or Longint array", "←"},
+      {"LQM_ListOutputFormats", 4, "Text array, or an undefined variable", "←"},
+      {"LQM_GetFormatNames", 0, "Real, Integer or Longint array", "→"},
+      {"LQM_SlotStub6", 2, "Variable of any type", "↔"},
+      {"LQM_ComputeCRC", 1, "Integer, cut to 16 bits and read as 0…65535 (-1 is 65535)", "→"},
+      {"LQM_CipherText", 2, "Integer, cut to 16 bits of which only the low 8 count: 0…255", "→"},
+  };
+  for (const Case& c : cases) {
+    const auto parameters = DescribeParameters(*FindCommand(std::string_view(c.command)));
+    EXPECT_EQ(parameters.at(c.index).typeCell, c.typeCell) << c.command << " " << c.index;
+    EXPECT_EQ(parameters.at(c.index).direction, c.direction) << c.command << " " << c.index;
+  }
 }
 
 TEST(CommandDocs, ReferenceGroupsEveryCommandUnderItsTheme) {
@@ -119,7 +139,9 @@ TEST(CommandDocs, EntryStatesThreadSafetyAndResourceNeeds) {
       {"LQM_GetDataBlob1", "in its bundle; otherwise the result is an empty BLOB."},
       {"LQM_OpenPrintSession", "initialisation and its shutdown; otherwise the result is 0."},
       {"LQM_ListOutputFormats", "otherwise the call does nothing"},
-      {"LQM_LZWCodec", "| rootBits | Longint | Size of the root codes in bits"},
+      {"LQM_LZWCodec", "| rootBits | Integer | → | Size of the root codes in bits"},
+      {"LQM_ComputeCRC", "| Function result | Integer | ← | The CRC. A 16-bit CRC is 0 to 65535;"},
+      {"LQM_KeepText", "|\n\nNo result: the plugin keeps a copy"},
       {"LQM_LZWCodec", "```4d\nC_BLOB($data; $packed; $unpacked)\n"},
   };
   for (const Case& c : cases) {

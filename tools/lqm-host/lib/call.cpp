@@ -42,9 +42,10 @@ const char kUsage[] =
 
 namespace {
 
-// Type names inside sentences: "integer", "text array", but "BLOB".
+// Type names inside sentences: "integer", "array", but "Blob", which would
+// read as an ordinary word.
 std::string Lower(std::string text) {
-  if (text == "BLOB") return text;
+  if (text == "Blob") return text;
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   return text;
