@@ -195,14 +195,16 @@ void PrintOutcome(const std::string& label, const std::vector<Value>& given, con
 
 }  // namespace
 
+bool TakeOptionValue(const std::vector<std::string>& words, size_t& i, std::string& into, std::string& error) {
+  if (i + 1 >= words.size()) return error = words[i] + " needs a value", false;
+  into = words[++i];
+  return true;
+}
+
 bool ParseHostOptions(const std::vector<std::string>& words, HostOptions& o, std::string& error) {
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= words.size()) return error = word + " needs a value", false;
-      into = words[++i];
-      return true;
-    };
+    auto value = [&](std::string& into) { return TakeOptionValue(words, i, into, error); };
     if (word == "--no-init") o.init = false;
     else if (word == "--platform") { if (!value(o.platform)) return false; }
     else if (word == "--app-folder") { if (!value(o.appFolder)) return false; }

@@ -38,6 +38,10 @@ struct HostOptions {
   std::vector<std::string> positional;
 };
 
+// The value of the option at words[i] (the next word), moving i onto it;
+// false with a message when the option is the last word.
+bool TakeOptionValue(const std::vector<std::string>& words, size_t& i, std::string& into, std::string& error);
+
 // Splits options from positional words; false with a message.
 bool ParseHostOptions(const std::vector<std::string>& words, HostOptions& options, std::string& error);
 

@@ -32,11 +32,7 @@ struct WhereOptions {
 bool ParseWhereOptions(const std::vector<std::string>& words, WhereOptions& o, std::string& error) {
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= words.size()) return error = word + " needs a value", false;
-      into = words[++i];
-      return true;
-    };
+    auto value = [&](std::string& into) { return TakeOptionValue(words, i, into, error); };
     std::string text;
     if (word == "--compiled") {
       o.compiled = true;
