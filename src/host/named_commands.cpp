@@ -58,11 +58,7 @@ struct CommandArguments {
   // A text argument: a 4D text made from UTF-8, owned by the variable.
   bool AddText(const char* utf8) {
     HostVariable& variable = Add();
-    char* utf16 = nullptr;
-    Utf8ToUtf16(utf8, static_cast<int64_t>(std::strlen(utf8)), &utf16, true);
-    if (utf16 == nullptr) return false;
-    HostText text = HostCreateText(reinterpret_cast<const char16_t*>(utf16));
-    PluginFree(utf16);
+    const HostText text = NewHostTextFromUtf8(utf8);
     if (HostGetLastError() != 0 || text.units == nullptr) return false;
     HostSetTextVariable(variable, text);
     return true;

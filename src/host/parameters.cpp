@@ -39,11 +39,7 @@ void ReturnBlob(const PluginParameters& params, const void* bytes, int64_t lengt
 }
 
 void SetTextElement(HostVariable& array, int32_t index, std::string_view utf8) {
-  char* utf16 = nullptr;
-  Utf8ToUtf16(utf8.data(), static_cast<int64_t>(utf8.size()), &utf16, true);
-  if (utf16 == nullptr) return;
-  HostText text = HostCreateText(reinterpret_cast<const char16_t*>(utf16));
-  PluginFree(utf16);
+  const HostText text = NewHostTextFromUtf8(utf8);
   if (text.units == nullptr) return;
   HostSetTextArrayElement(array, index, text);
 }

@@ -92,6 +92,15 @@ int64_t Utf8ToUtf16(const void* src, int64_t srcBytes, char** buffer, bool termi
                      EnsureIf(terminate));
 }
 
+HostText NewHostTextFromUtf8(std::string_view utf8) {
+  char* utf16 = nullptr;
+  Utf8ToUtf16(utf8.data(), static_cast<int64_t>(utf8.size()), &utf16, true);
+  if (utf16 == nullptr) return {0, nullptr};
+  const HostText text = HostCreateText(reinterpret_cast<const char16_t*>(utf16));
+  PluginFree(utf16);
+  return text;
+}
+
 int64_t TextVariableToUtf8(const HostVariable& variable, char** buffer) {
   if (HostGetVariableKind(variable) != lqm::abi::kKindText) return 0;
   const HostText text = HostGetTextVariable(variable);

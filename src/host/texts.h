@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "host/host_calls.h"
 
@@ -26,6 +27,9 @@ int64_t Utf8ToUtf16(const void* src, int64_t srcBytes, char** buffer, bool termi
 // UTF-16 to UTF-8 with a NUL written after the converted bytes and not
 // counted: the length is the text's own, whatever characters it ends with.
 int64_t Utf16ToUtf8Text(const void* src, int64_t srcBytes, char** buffer);
+// A new 4D text (the caller's, until handed to 4D) from UTF-8; {0, nullptr}
+// when the text cannot be converted or made.
+HostText NewHostTextFromUtf8(std::string_view utf8);
 // A NUL-terminated UTF-8 copy of a text variable into a growable buffer;
 // 0 (buffer untouched) when the variable holds no text.
 int64_t TextVariableToUtf8(const HostVariable& variable, char** buffer);
