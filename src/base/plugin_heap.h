@@ -10,6 +10,12 @@ void* PluginMalloc(size_t size);
 // Like realloc: on failure the old block is left as it was and null returned.
 void* PluginRealloc(void* block, size_t size);
 void PluginFree(void* block);
+// Frees a block the plugin keeps between calls and clears the pointer, so
+// that nothing can reach the freed block afterwards.
+inline void PluginRelease(char*& block) {
+  PluginFree(block);
+  block = nullptr;
+}
 
 // Test seam: when set above 0, the N-th allocation from now fails (once).
 // Returns the countdown it replaces (0 once the planned failure happened, so

@@ -21,17 +21,12 @@ char* gPrintSpoolDirectory = nullptr;
 char* gSlotTexts[kSlotCount] = {};
 char* gKeptText = nullptr;
 
-void Release(char*& text) {
-  PluginFree(text);
-  text = nullptr;
-}
-
 void ReleaseAll() {
-  Release(gPrintRootDirectory);
-  Release(gPrintSpoolDirectory);
-  Release(gSessionKey);
-  Release(gKeptText);
-  for (char*& slot : gSlotTexts) Release(slot);
+  PluginRelease(gPrintRootDirectory);
+  PluginRelease(gPrintSpoolDirectory);
+  PluginRelease(gSessionKey);
+  PluginRelease(gKeptText);
+  for (char*& slot : gSlotTexts) PluginRelease(slot);
   gSessionOpen = false;
   gInitialised = false;
 }

@@ -35,11 +35,6 @@ char gPathSeparator[2] = {0, 0};
 char* gBundleResourcesFolder = nullptr;  // kFolderBufferSize bytes once allocated
 char* gBundlePlatformFolder = nullptr;
 
-void ReleaseFolder(char*& folder) {
-  PluginFree(folder);
-  folder = nullptr;
-}
-
 // Appends `text` to the NUL-terminated path in a kFolderBufferSize buffer;
 // false (path unchanged) when it would not fit.
 bool AppendToPath(char* path, const char* text) {
@@ -146,21 +141,20 @@ bool OpenBundleResourceFiles() {
 
 }  // namespace
 
+// The folder buffers are not needed after shutdown: discovery never builds
+// them again once it has succeeded, and -1 starts from fresh ones.
+void DiscoveryShutdown() {
+  PluginRelease(gBundleResourcesFolder);
+  PluginRelease(gBundlePlatformFolder);
+}
+
 void DiscoveryInit() {
+  DiscoveryShutdown();  // whatever an earlier -1 without -2 left
   gPlatform = kUnknown;
   gApplicationType = kUnknown;
   gSystemKind = kUnknown;
   gMachineKind = kUnknown;
   gPathSeparator[0] = '\\';
-  ReleaseFolder(gBundleResourcesFolder);
-  ReleaseFolder(gBundlePlatformFolder);
-}
-
-// The folder buffers are not needed after shutdown: discovery never builds
-// them again once it has succeeded, and -1 starts from fresh ones.
-void DiscoveryShutdown() {
-  ReleaseFolder(gBundleResourcesFolder);
-  ReleaseFolder(gBundlePlatformFolder);
 }
 
 EnvironmentFacts CurrentEnvironment() {

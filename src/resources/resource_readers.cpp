@@ -28,10 +28,8 @@ char* gVersionText = nullptr;
 char* gStringListText = nullptr;
 
 void ReleaseCaches() {
-  PluginFree(gVersionText);
-  gVersionText = nullptr;
-  PluginFree(gStringListText);
-  gStringListText = nullptr;
+  PluginRelease(gVersionText);
+  PluginRelease(gStringListText);
 }
 
 // Moves `size` bytes (NUL included) into *out, reallocating it; on a failed
