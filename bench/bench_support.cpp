@@ -1,8 +1,14 @@
 // Shared benchmark pieces (see bench_support.h).
 #include "bench_support.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
+#include <mutex>
 #include <random>
+#include <string>
+#include <tuple>
 
 #include "codecs/base64.h"
 #include "codecs/codec_cpu.h"
@@ -11,16 +17,77 @@
 #include <immintrin.h>
 #endif
 
-// The CPU level the codecs use here, in the run's context: report.py picks
-// the targets that level is held to (Base64 and TEA have higher ones with
-// AVX-512).
 namespace {
+const char* const kLevelNames[] = {"portable", "sse", "avx2", "avx512"};
+
+CodecCpuLevel ReadTopLevel() {
+  const CodecCpuLevel detected = CodecCpuLevelDetected();
+  const char* wanted = std::getenv("LQM_CPU_LEVEL");
+  if (wanted == nullptr || *wanted == '\0') return detected;
+  for (int level = kCodecCpuPortable; level <= kCodecCpuAvx512; ++level) {
+    if (std::strcmp(wanted, kLevelNames[level]) != 0) continue;
+    if (level > detected) {
+      std::fprintf(stderr, "LQM_CPU_LEVEL=%s: this CPU supports only up to %s\n", wanted, kLevelNames[detected]);
+      std::exit(2);
+    }
+    return static_cast<CodecCpuLevel>(level);
+  }
+  std::fprintf(stderr, "LQM_CPU_LEVEL=%s: expected portable, sse, avx2 or avx512\n", wanted);
+  std::exit(2);
+}
+
+// The levels in the run's context: report.py makes a table per level up to
+// the top one and judges the best-level targets there. The cap is applied
+// once here, so that cases that force no level run at the top level too.
 const bool kCpuLevelRecorded = [] {
-  static const char* const kLevelNames[] = {"portable", "sse", "avx2", "avx512"};
-  benchmark::AddCustomContext("codec_cpu_level", kLevelNames[CodecCpuLevelDetected()]);
+  benchmark::AddCustomContext("codec_cpu_level", kLevelNames[BenchTopLevel()]);
+  benchmark::AddCustomContext("codec_cpu_detected", kLevelNames[CodecCpuLevelDetected()]);
+  CodecForceCpuLevel(BenchTopLevel());
   return true;
 }();
 }  // namespace
+
+CodecCpuLevel BenchTopLevel() {
+  static const CodecCpuLevel top = ReadTopLevel();
+  return top;
+}
+
+const char* CpuLevelName(CodecCpuLevel level) { return kLevelNames[level]; }
+
+AtCpuLevel::AtCpuLevel(CodecCpuLevel level) { CodecForceCpuLevel(level < BenchTopLevel() ? level : BenchTopLevel()); }
+AtCpuLevel::~AtCpuLevel() { CodecForceCpuLevel(BenchTopLevel()); }
+
+void RegisterPerLevel(const char* name, PerLevelCase run) {
+  for (int level = kCodecCpuPortable; level <= BenchTopLevel(); ++level) {
+    const std::string caseName = std::string(name) + "@" + kLevelNames[level];
+    auto* bench = benchmark::RegisterBenchmark(caseName.c_str(), [run, level](benchmark::State& state) {
+      const AtCpuLevel forced(static_cast<CodecCpuLevel>(level));
+      run(state);
+    });
+    if (level == BenchTopLevel()) {
+      ApplySizes(bench);
+    } else {
+      bench->Arg(int64_t{1} << 20)->Arg(int64_t{1} << 26);
+    }
+  }
+}
+
+namespace {
+const BenchBytes& ThreadCopy(const BenchBytes& (*make)(size_t), size_t size, int thread) {
+  // The map's nodes never move, so a reference stays valid while other
+  // threads add theirs; the lock covers the lookup and the first build.
+  static std::mutex lock;
+  static std::map<std::tuple<const void*, size_t, int>, BenchBytes> copies;
+  const std::lock_guard<std::mutex> held(lock);
+  BenchBytes& copy = copies[{reinterpret_cast<const void*>(make), size, thread}];
+  if (copy.empty()) copy = make(size);
+  return copy;
+}
+const BenchBytes& CleanText(size_t size) { return Base64Text(size, false); }
+}  // namespace
+
+const BenchBytes& ThreadRandomBytes(size_t size, int thread) { return ThreadCopy(RandomBytes, size, thread); }
+const BenchBytes& ThreadBase64Text(size_t size, int thread) { return ThreadCopy(CleanText, size, thread); }
 
 const BenchBytes& RandomBytes(size_t size) {
   static std::map<size_t, BenchBytes> cache;
