@@ -1,16 +1,18 @@
 // Command level: the five codec commands called through FourDPackex and the
 // development host's in-process API, so the parameter copies and host calls
 // are in the time, beside an empty command (the reserved slot 9) for the
-// fixed cost of a call. The BLOB arguments are moved into the call and taken
+// fixed cost of a call, and the same commands on several threads at once
+// ("scaling-" cases: each thread its own input, as preemptive 4D processes
+// each hold their own BLOBs). The BLOB arguments are moved into the call and taken
 // back from its outcome, so the host's own copy of them (which 4D, holding
 // BLOBs as handles already, does not make) is not in the time. report.py compares each with its kernel plus one
 // memcpy of the input. Command 45 also reports its peak resident size over
 // the input ("peak" counter, Linux only; 0 where getrusage has no answer).
 //
 // The command cases run with glibc's allocator told to keep what is freed
-// (no mmap for large blocks, no trimming), as a long-running 4D keeps its
-// memory: otherwise every 64 MiB block is a fresh mapping, and its page
-// faults (kernel page clearing, about 2.7 us a page in this VM) cost more
+// (no mmap for large blocks, no trimming, one arena for all threads), as a
+// long-running 4D keeps its memory: otherwise every 64 MiB block is a fresh
+// mapping, and its page faults (kernel page clearing, about 2.7 us a page in this VM) cost more
 // than the codecs and make the per-size ratios hostage to glibc's dynamic
 // thresholds. The setting is made once, by the first command case; `make
 // bench` runs the memory and command cases in a process of their own, after
@@ -18,8 +20,11 @@
 // still measures the default allocator.
 #if defined(LQM_BENCH_COMMANDS)
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -37,12 +42,39 @@ namespace {
 
 namespace host = lqm::host;
 
+[[noreturn]] void Fail(const std::string& message) {
+  std::fprintf(stderr, "lqm_bench: %s\n", message.c_str());
+  std::abort();
+}
+
+// How much discovery work the host has seen: the 4D commands the plugin
+// ran by name and the paths it tested. Constant across a call that finds
+// its resources open.
+size_t DiscoveryWork(const host::Host& loaded) {
+  const host::Stats stats = loaded.GetStats();
+  size_t work = stats.pathsTested.size();
+  for (const auto& [name, count] : stats.commandsRun) work += static_cast<size_t>(count);
+  return work;
+}
+
+// The plugin loaded from this build's application folder (build-bench/app,
+// the host's default), whose bundle holds the resource files (the lqm_bundle
+// target). Discovery runs once, here: routine 9 needs the resources, so it
+// sets its result only when discovery found them. Without them every call
+// of a RESOURCES routine would repeat discovery (tens of microseconds), and
+// the empty call would measure that instead of the cost of a call, so the
+// run stops instead.
 host::Host& LoadedHost() {
   static std::unique_ptr<host::Host> loaded = [] {
     auto made = std::make_unique<host::Host>();
     std::string error;
     if (!made->LoadPlugin(host::DefaultPluginPath(), error)) return std::unique_ptr<host::Host>();
     made->Select(-1);
+    const host::CallOutcome first = made->Call(9, std::vector<host::Value>{host::Value::Longint(0)});
+    if (!first.ok() || !first.result) {
+      Fail("the plugin's discovery found no resources under " + made->GetSettings().appFolder.u8string() +
+           " (build the lqm_bundle target); the empty call would time discovery");
+    }
     return made;
   }();
   return *loaded;
@@ -53,6 +85,12 @@ void KeepFreedMemory() {
   static const bool kept = [] {
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, INT32_MAX);
+    // One arena for every thread: glibc gives other threads arenas of their
+    // own, which hold at most 64 MiB a heap and so map every larger block
+    // afresh whatever M_MMAP_MAX says; the second thread of a scaling case
+    // then paid page faults on each 64 MiB call (six times the faults of
+    // one thread, three times its CPU time) that the first did not.
+    mallopt(M_ARENA_MAX, 1);
     return true;
   }();
   (void)kept;
@@ -117,7 +155,82 @@ void Base64EncodeCommand(benchmark::State& state) { RunCommand(state, 25, BlobAr
 void Base64DecodeCommand(benchmark::State& state) { RunCommand(state, 26, Base64TextArgument); }
 void CipherCommand(benchmark::State& state) { RunCommand(state, 19, CipherArguments); }
 void LzwCommand(benchmark::State& state) { RunCommand(state, 45, LzwArguments); }
-void EmptyCommand(benchmark::State& state) { RunCommand(state, 9, NoArguments); }
+// The yardstick for the 64-byte calls. Routine 9 needs the resources, so it
+// is the one routine that does nothing else once discovery is done; the
+// codec routines (which need nothing) all read and write parameters and do
+// work proportional to them. Its cost is then the fixed price of a call
+// (frame, one Longint parameter, the result) whatever the environment: the
+// case stops the run if a call repeated any discovery work.
+void EmptyCommand(benchmark::State& state) {
+  if (&LoadedHost() == nullptr) {
+    state.SkipWithError("plugin not found");
+    return;
+  }
+  const size_t before = DiscoveryWork(LoadedHost());
+  RunCommand(state, 9, NoArguments);
+  if (DiscoveryWork(LoadedHost()) != before) Fail("routine 9 ran discovery again: the empty call is not empty");
+}
+
+// ---------------------------------------------------------------------------
+// Several threads at once
+// ---------------------------------------------------------------------------
+
+// Each thread calls the command on its own copy of the input; the bytes
+// processed by all threads over the wall time are the case's throughput, so
+// perfect scaling gives N times the single thread's (report.py's scaling
+// table divides by that). Inputs and warm-up are prepared by every thread
+// before the timing starts, which Google Benchmark begins only when all
+// threads reach the loop.
+void RunCommandThreads(benchmark::State& state, int32_t routine,
+                       std::vector<host::Value> (*arguments)(const BenchBytes&),
+                       const BenchBytes& (*input)(size_t, int)) {
+  if (&LoadedHost() == nullptr) {
+    state.SkipWithError("plugin not found");
+    return;
+  }
+  KeepFreedMemory();
+  const BenchBytes& data = input(static_cast<size_t>(state.range(0)), state.thread_index());
+  std::vector<host::Value> args = arguments(data);
+  {
+    host::CallOutcome outcome = LoadedHost().Call(routine, std::move(args));
+    args = std::move(outcome.args);
+  }
+  for (auto _ : state) {
+    host::CallOutcome outcome = LoadedHost().Call(routine, std::move(args));
+    if (!outcome.ok()) {
+      state.SkipWithError(outcome.error.c_str());
+      return;
+    }
+    benchmark::DoNotOptimize(outcome.result);
+    args = std::move(outcome.args);
+  }
+  SetThroughput(state, data.size());
+}
+
+std::vector<host::Value> BlobAsIs(const BenchBytes& data) { return {host::Value::Blob(data)}; }
+
+void CrcThreads(benchmark::State& state) { RunCommandThreads(state, 46, CrcArguments, ThreadRandomBytes); }
+void Base64EncodeThreads(benchmark::State& state) { RunCommandThreads(state, 25, BlobArgument, ThreadRandomBytes); }
+// The input is the thread's own Base64 text, passed as it is.
+void Base64DecodeThreads(benchmark::State& state) { RunCommandThreads(state, 26, BlobAsIs, ThreadBase64Text); }
+void CipherThreads(benchmark::State& state) { RunCommandThreads(state, 19, CipherArguments, ThreadRandomBytes); }
+void LzwThreads(benchmark::State& state) { RunCommandThreads(state, 45, LzwArguments, ThreadRandomBytes); }
+
+// 1 MiB (the target: in cache, where only shared writes can hold threads
+// back) and 64 MiB (memory bandwidth shared), with one thread and with as
+// many as the machine has. Three repetitions: the report takes the median
+// over whole runs anyway.
+void KeepFreedMemoryBeforeThreads(const benchmark::State&) { KeepFreedMemory(); }
+
+void ThreadSizes(benchmark::internal::Benchmark* bench) {
+  bench->Arg(int64_t{1} << 20)->Arg(int64_t{1} << 26);
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  bench->Threads(1);
+  if (cores > 1) bench->Threads(cores);
+  // The allocator is set before the threads start (Setup runs on the main
+  // thread), so that no thread has made an arena of its own yet.
+  bench->UseRealTime()->Repetitions(3)->Setup(KeepFreedMemoryBeforeThreads);
+}
 
 // One call of command 45 on 64 MiB in a fresh child process, so that the
 // peak resident size is this call's and not an earlier case's: the peak
@@ -182,4 +295,9 @@ BENCHMARK(Base64DecodeCommand)->Name("command-b64decode:ours")->Apply(CommandSiz
 BENCHMARK(CipherCommand)->Name("command-cipher:ours")->Apply(CommandSizes);
 BENCHMARK(LzwCommand)->Name("command-lzw:ours")->Apply(CommandSizes);
 BENCHMARK(EmptyCommand)->Name("command-empty:ours")->Arg(64);
+BENCHMARK(CrcThreads)->Name("scaling-crc32:ours")->Apply(ThreadSizes);
+BENCHMARK(Base64EncodeThreads)->Name("scaling-b64encode:ours")->Apply(ThreadSizes);
+BENCHMARK(Base64DecodeThreads)->Name("scaling-b64decode:ours")->Apply(ThreadSizes);
+BENCHMARK(CipherThreads)->Name("scaling-cipher:ours")->Apply(ThreadSizes);
+BENCHMARK(LzwThreads)->Name("scaling-lzw:ours")->Apply(ThreadSizes);
 #endif
