@@ -455,7 +455,7 @@ def gaps_section(rows):
 
 def svg_plot(results, path):
     """Small multiples: one log-log panel per codec, one line per implementation."""
-    panel_width, panel_height, margin = 330, 230, 48
+    panel_width, panel_height, margin = 330, 280, 48
     columns = 3
     rows = math.ceil(len(PLOTS) / columns)
     width, height = columns * panel_width, rows * panel_height + 20
@@ -466,7 +466,7 @@ def svg_plot(results, path):
     for index, codec in enumerate(PLOTS):
         left = (index % columns) * panel_width + margin
         top = (index // columns) * panel_height + 30
-        plot_width, plot_height = panel_width - margin - 10, panel_height - 70
+        plot_width, plot_height = panel_width - margin - 10, panel_height - 110
         series = defaultdict(dict)
         for (case, argument), row in results.items():
             if case.split(":", 1)[0] == codec and argument in SIZE_NAMES:
@@ -511,15 +511,13 @@ def main():
     plot = next((arg for arg in sys.argv[1:] if arg.endswith(".svg")), target.rsplit("/", 1)[0] + "/benchmarks.svg")
     runs = load_runs(sources)
     results = median_results(runs)
-    # The plot shows the top level's cases under their plain names.
+    # The plot shows the top level's cases under their plain names, the
+    # levels below (1 MiB and 64 MiB only) as "ours@level".
     top = runs[0].top if runs else "avx512"
     plotted = {}
     for (case, argument), row in results.items():
-        if "@" in case:
-            base, level = case.split("@", 1)
-            if level != top:
-                continue
-            case = base
+        if case.endswith("@" + top):
+            case = case.rsplit("@", 1)[0]
         plotted[(case, argument)] = row
     svg_plot(plotted, plot)
     context = runs[0].context if runs else {}
