@@ -31,7 +31,7 @@ import statistics
 import sys
 from collections import defaultdict
 
-SIZE_NAMES = {1024: "1 KiB", 65536: "64 KiB", 1048576: "1 MiB", 67108864: "64 MiB"}
+SIZE_NAMES = {64: "64 bytes", 1024: "1 KiB", 65536: "64 KiB", 1048576: "1 MiB", 67108864: "64 MiB"}
 DATA_NAMES = {0: "page", 1: "page + predictor", 2: "random 1 MiB"}
 LEVELS = ["portable", "sse", "avx2", "avx512"]
 LEVEL_TITLES = {"portable": "portable (plain C++)", "sse": "SSE (SSSE3, SSE4.1, PCLMULQDQ)", "avx2": "AVX2",
@@ -383,7 +383,7 @@ def scaling_table(runs):
     lines = ["| command | per thread | threads | N threads GB/s | N x one thread GB/s | scaling (median) |"
              " lowest to highest run | CPU per call, one thread / N |", "|---|---:|---:|---:|---:|---:|---:|---:|"]
     for label, case in SCALING_CASES:
-        for argument in (IN_CACHE, IN_MEMORY):
+        for argument in (64, IN_CACHE, IN_MEMORY):
             samples = [scaling(run, case, argument) for run in runs]
             row = Judged(label, samples, SCALING_TARGET if argument == IN_CACHE else None)
             cpu = Judged(label, [cpu_per_call(run, case, argument) for run in runs], None)
@@ -460,7 +460,7 @@ def svg_plot(results, path):
     rows = math.ceil(len(PLOTS) / columns)
     width, height = columns * panel_width, rows * panel_height + 20
     colours = ["#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#17becf", "#7f7f7f"]
-    sizes = sorted(SIZE_NAMES)
+    sizes = [size for size in sorted(SIZE_NAMES) if size >= 1024]  # the kernels' sizes
     out = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" font-family="sans-serif" font-size="10">' % (width, height),
            '<rect width="100%" height="100%" fill="white"/>']
     for index, codec in enumerate(PLOTS):
@@ -469,7 +469,7 @@ def svg_plot(results, path):
         plot_width, plot_height = panel_width - margin - 10, panel_height - 110
         series = defaultdict(dict)
         for (case, argument), row in results.items():
-            if case.split(":", 1)[0] == codec and argument in SIZE_NAMES:
+            if case.split(":", 1)[0] == codec and argument in sizes:
                 series[case.split(":", 1)[1]][argument] = max(throughput(row), 1e-3)
         if not series:
             continue
