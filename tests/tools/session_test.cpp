@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "lqm-host/lib/loose_json.h"
 #include "lqm-host/lib/session.h"
 
 namespace {
@@ -153,9 +154,24 @@ TEST(SessionValues, TextsThatAreNotUnicodeComeOutEscaped) {
       {u"x" + std::u16string(1, char16_t(0xDFFF)), R"({"text":"x\udfff"})"},
       {u"\U0001F600", "{\"text\":\"\xF0\x9F\x98\x80\"}"},
       {std::u16string(u"\u007f") + char16_t(0), "{\"text\":\"\x7F\\u0000\"}"},
+      {std::u16string{char16_t(0xDC00), char16_t(0xD800)}, R"({"text":"\udc00\ud800"})"},
+      {std::u16string{char16_t(0xD800), char16_t(0xD800)}, R"({"text":"\ud800\ud800"})"},
   };
-  for (const Case& c : cases)
+  for (const Case& c : cases) {
     EXPECT_EQ(lqm::host::WriteJson(lqm::host::ValueToJson(Value::Text(c.text))), c.json);
+    // ...and a request that writes the text so names that very text.
+    nlohmann::json form;
+    Value back;
+    std::string error;
+    ASSERT_TRUE(lqm::host::ParseJsonKeepingLoneSurrogates(c.json, form)) << c.json;
+    ASSERT_TRUE(lqm::host::ValueFromJson(form, back, error)) << error;
+    EXPECT_EQ(back.text, c.text) << c.json;
+  }
+  for (const char* bad : {R"({"text":"\ud800)", R"({"text":"\ud80"})", R"({"text":"\ud800\u12"})",
+                          "{\"text\":\"\\ud800\x01\"}", R"({"text":"\ud800"]})"}) {
+    nlohmann::json form;
+    EXPECT_FALSE(lqm::host::ParseJsonKeepingLoneSurrogates(bad, form)) << bad;
+  }
 }
 
 }  // namespace

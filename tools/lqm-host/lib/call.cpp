@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "command_docs.h"
+#include "loose_json.h"
 #include "named_commands.h"
 
 namespace lqm::host {
@@ -234,7 +235,8 @@ bool PrepareHost(Host& host, const HostOptions& o, std::string& error) {
 bool ParseCallArgument(const std::string& word, char declared, Value& out, std::string& error) {
   if (!word.empty() && word[0] == '{') {
     nlohmann::json json = nlohmann::json::parse(word, nullptr, false);
-    if (json.is_discarded()) return error = "'" + word + "' is not JSON", false;
+    if (json.is_discarded() && !(HasSurrogateEscape(word) && ParseJsonKeepingLoneSurrogates(word, json)))
+      return error = "'" + word + "' is not JSON", false;
     if (!ValueFromJson(json, out, error)) return false;
     if (declared == 'Y' && out.IsArray()) out = Value::Variable(std::move(out));
     return true;

@@ -243,12 +243,12 @@ int64_t ConvertCharset(const void* src, size_t srcBytes, int64_t srcSet, void* d
   return int64_t(written);
 }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
+std::u16string Utf8ToUtf16(std::string_view utf8, bool loose) {
   std::u16string out;
   const uint8_t* s = reinterpret_cast<const uint8_t*>(utf8.data());
   for (size_t i = 0; i < utf8.size();) {
     size_t taken;
-    char32_t c = DecodeUtf8(s + i, utf8.size() - i, taken, false);
+    char32_t c = DecodeUtf8(s + i, utf8.size() - i, taken, loose);
     i += taken;
     if (c >= 0x10000) {
       c -= 0x10000;

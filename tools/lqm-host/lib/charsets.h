@@ -40,8 +40,10 @@ int MacRomanFromUnicode(char32_t character);
 // accepts the 3-byte forms of surrogates.
 char32_t DecodeUtf8Character(const uint8_t* s, size_t n, size_t& taken, bool loose);
 
-// UTF-8 to UTF-16 (invalid sequences become U+FFFD).
-std::u16string Utf8ToUtf16(std::string_view utf8);
+// UTF-8 to UTF-16 (invalid sequences become U+FFFD). `loose` reads the
+// 3-byte forms of surrogates as those single units, which is how the JSON
+// reader of loose_json.h keeps an unpaired \ud800 escape.
+std::u16string Utf8ToUtf16(std::string_view utf8, bool loose = false);
 // UTF-16 to UTF-8 (lone surrogates become U+FFFD).
 std::string Utf16ToUtf8(std::u16string_view utf16);
 // UTF-16 to UTF-8 keeping lone surrogates as their 3-byte forms, so that the

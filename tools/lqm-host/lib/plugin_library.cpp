@@ -54,9 +54,9 @@ bool PluginLibrary::Load(const std::filesystem::path& path, std::string& error) 
   return true;
 }
 
-void PluginLibrary::Attach(abi::EntryPointFunction entry) {
+void PluginLibrary::Attach(abi::EntryPointFunction entryPoint) {
   Unload();
-  entry_ = entry;
+  entry_ = entryPoint;
 }
 
 void PluginLibrary::Unload() {

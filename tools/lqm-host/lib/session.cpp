@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "charsets.h"
+#include "loose_json.h"
 #include "named_commands.h"
 
 namespace lqm::host {
@@ -231,7 +232,10 @@ std::string HandleSessionLine(Session& session, const std::string& line) {
   try {
     request = json::parse(line);
   } catch (const json::parse_error& e) {
-    return ErrorAnswer("not JSON (error at byte " + std::to_string(e.byte) + ")");
+    // A 4D text may hold an unpaired surrogate, which JSON can only write as
+    // an escape the standard reader refuses; such a line gets a second reading.
+    if (!HasSurrogateEscape(line) || !ParseJsonKeepingLoneSurrogates(line, request))
+      return ErrorAnswer("not JSON (error at byte " + std::to_string(e.byte) + ")");
   } catch (const json::exception& e) {
     // The parser also throws for well-formed text it cannot hold, such as a
     // number whose exponent overflows a double.

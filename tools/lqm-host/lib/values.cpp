@@ -181,7 +181,7 @@ bool ReadInteger(const json& j, int64_t low, int64_t high, int64_t& out) {
 
 bool ReadText(const json& j, std::u16string& out) {
   if (!j.is_string()) return false;
-  out = Utf8ToUtf16(j.get_ref<const std::string&>());
+  out = Utf8ToUtf16(j.get_ref<const std::string&>(), true);
   return true;
 }
 
