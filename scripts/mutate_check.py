@@ -19,7 +19,7 @@ CASES = [
     ("while (x != 0) x = x >> 2;\n", {"while (x == 0) x = x >> 2;", "while (x != 0) x = x << 2;",
                                        "while (x != 1) x = x >> 2;", "while (x != 0) x = x >> 1;",
                                        "while (!(x != 0)) x = x >> 2;"}),
-    ("static_assert(sizeof(int) < 8);\n#include <map>\n", set()),
+    ("static_assert(sizeof(int) < 8);\n#include <map>\nstatic_assert(a ==\n  b, \"x\");\n", set()),
     ("#if defined(_WIN32)\nw = a + b;\n#else\nl = a * b;\n#endif\n", {"l = a / b;"}),
     ("#if 0\nw = a + b;\n#endif\n/* a - b\n c < d */ m = a - b;\n", {" c < d */ m = a + b;"}),
     ("int* p = &x; Foo& r = y;\n", set()),
