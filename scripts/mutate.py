@@ -344,7 +344,7 @@ def run(cmd, timeout, cwd=ROOT):
         os.killpg(proc.pid, signal.SIGKILL)
         proc.wait()
         raise
-    return status, time.monotonic() - start, out[-2000:]
+    return status, time.monotonic() - start, out
 
 
 def build(build_dir, timeout):
@@ -389,7 +389,7 @@ def mutate_one(site, build_dir, args, baseline):
         path.write_text("".join(lines))
         status, build_s, out = build(build_dir, args.build_timeout)
         if status != "ok":
-            outcome, detail = "build_failed", ("build timeout" if status == "timeout" else last_error(out))
+            outcome, detail = "build_failed", ("build timeout" if status == "timeout" else first_error(out))
         elif binaries_hash(build_dir) == baseline:
             outcome, detail = "no_change", ""
         else:
@@ -403,9 +403,10 @@ def mutate_one(site, build_dir, args, baseline):
                 seconds=round(time.monotonic() - start, 1))
 
 
-def last_error(out):
-    errors = [line for line in out.splitlines() if "error" in line]
-    return (errors[0] if errors else out.strip().splitlines()[-1:] or [""])[0][-300:]
+def first_error(out):
+    errors = [line for line in out.splitlines() if "error:" in line or "Error" in line]
+    lines = errors or out.strip().splitlines()[-1:] or [""]
+    return lines[0][-300:]
 
 
 def ensure_build(build_dir, timeout):
@@ -413,11 +414,11 @@ def ensure_build(build_dir, timeout):
         status, _, out = run(["cmake", "-S", str(ROOT), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=Release",
                               "-DLQM_BUILD_BENCHMARKS=OFF"], timeout)
         if status != "ok":
-            sys.exit("configure failed:\n" + out)
+            sys.exit("configure failed:\n" + out[-3000:])
     # Everything once, so that the baseline's full ctest finds all it runs.
     status, seconds, out = run(["cmake", "--build", str(build_dir), "-j1"], timeout * 10)
     if status != "ok":
-        sys.exit("the unmutated tree does not build:\n" + out)
+        sys.exit("the unmutated tree does not build:\n" + out[-3000:])
     return seconds
 
 
@@ -429,7 +430,7 @@ def measure_baseline(build_dir, timeout):
                       ("ctest", ["ctest", "--test-dir", str(build_dir), "-E", CTEST_EXCLUDE])):
         status, seconds, out = run(cmd, timeout * 5, cwd=build_dir)
         if status != "ok":
-            sys.exit(f"{name} fails on the unmutated tree:\n{out}")
+            sys.exit(f"{name} fails on the unmutated tree:\n{out[-3000:]}")
         times[name] = round(seconds, 1)
     return times
 
