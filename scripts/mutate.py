@@ -57,8 +57,11 @@ BUILD_TARGETS = ["lqm_tests", "VarnelFolioforge", "lqm-host", "lqm_interop_tests
 HASHED = ["bin/lqm_tests", "bin/lqm-host", "bin/lqm_interop_tests",
           "app/Plugins/VarnelFolioforge.bundle/Contents/Linux64/VarnelFolioforge.so"]
 
-# Operator table: name -> (pattern on the masked line, replacement for the
-# matched text). Patterns see code only: comments and literals are blanked.
+# The operators: SWAPS gives each swapping operator's replacement for every
+# token it matches; OPERATORS the pattern that finds its sites. Patterns run
+# on the masked line (comments and literals blanked), so they see code only;
+# sites_in_line then drops the matches that are not what the operator means
+# (template brackets, unary signs, streams).
 SWAPS = {
     "rel": {"<": ">=", ">": "<=", "<=": ">", ">=": "<"},
     "eq": {"==": "!=", "!=": "=="},
@@ -148,9 +151,11 @@ def branch_state(kind, cond):
     names = "|".join(LINUX_EXCLUDED)
     if kind == "if" and cond == "0":
         return "out"
-    if kind == "ifdef" and cond in LINUX_EXCLUDED or re.fullmatch(rf"defined\s*\(?\s*({names})\s*\)?", cond):
+    if (kind == "ifdef" and cond in LINUX_EXCLUDED
+            or kind == "if" and re.fullmatch(rf"defined\s*\(?\s*({names})\s*\)?", cond)):
         return "out"
-    if kind == "ifndef" and cond in LINUX_EXCLUDED or re.fullmatch(rf"!\s*defined\s*\(?\s*({names})\s*\)?", cond):
+    if (kind == "ifndef" and cond in LINUX_EXCLUDED
+            or kind == "if" and re.fullmatch(rf"!\s*defined\s*\(?\s*({names})\s*\)?", cond)):
         return "in"
     return "unknown"
 
@@ -504,7 +509,9 @@ def main():
     sample.sort(key=lambda s: (s["file"], s["line"], s["col"], s["op"]))
     if args.list:
         per = {f: sum(s["folder"] == f for s in sites) for f in folders}
+        drawn = {f: sum(s["folder"] == f for s in sample) for f in folders}
         print(f"{len(sites)} candidate sites: " + ", ".join(f"{f} {n}" for f, n in per.items()))
+        print(f"{len(sample)} drawn: " + ", ".join(f"{f} {n}" for f, n in drawn.items()))
         for s in sample:
             print(f"{s['id']}\n    - {s['original'].strip()}\n    + {s['mutated'].strip()}")
         return
