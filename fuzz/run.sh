@@ -4,6 +4,7 @@
 # given number of seconds (default 60), one job at a time.
 #
 #   fuzz/run.sh [SECONDS] [TARGET...]
+#   fuzz/run.sh build [TARGET...]   configure and build only (campaign.sh)
 #
 # Each run starts from the committed seeds in fuzz/corpus/<target>/ and
 # grows a working corpus in build-fuzz/corpus/<target>/ (not committed). A
@@ -17,13 +18,14 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(lzw_expand lzw_roundtrip base64 envelope resfile_reader rescomp_source
-           session_line plugin_sequence)
+           session_line plugin_sequence cpu_paths lzw_tiff crc32_zlib)
 fi
 jobs=${JOBS:-2}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLQM_FUZZ=ON -DLQM_SANITIZE=ON -DLQM_BUILD_TESTS=OFF -DLQM_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz -j"$jobs" --target $(printf '%s_fuzz ' "${targets[@]}") >/dev/null
+[ "$seconds" = build ] && exit 0
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
