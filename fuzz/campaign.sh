@@ -18,9 +18,10 @@
 # inputs with their counter features, so the next campaign on the same
 # machine resumes with everything.
 # Finally one line goes to fuzz/campaign.tsv: date, target, seconds,
-# executions, corpus files and bytes after minimizing, and the coverage
-# (cov: edges, ft: features) libFuzzer reports when loading the minimized
-# corpus. fuzz/campaign_table.py turns that file into docs/fuzzing.md's table.
+# executions, corpus files and bytes after minimizing, the coverage (cov:
+# edges, ft: features) libFuzzer reports when loading the minimized corpus,
+# and the processor seconds the fuzzer used. fuzz/campaign_table.py turns
+# that file into docs/fuzzing.md's table.
 #
 # A finding stops the script before the merge, with the input saved as
 # build-fuzz/artifacts/TARGET/crash-* and the run's log beside it; nothing
@@ -50,11 +51,15 @@ options=(-timeout=10 -rss_limit_mb=2048)
 
 log=$artifacts/campaign.log
 echo "== $target: ${seconds}s (log: $log)"
+# The processor time the fuzzer got is recorded beside the wall time: on a
+# shared machine the two differ, and the campaign's hours are CPU-hours.
 set +e
-"$binary" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/" \
-  "$working" "$committed" >"$log" 2>&1
+TIMEFORMAT='%U %S'
+{ time "$binary" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/" \
+  "$working" "$committed" >"$log" 2>&1; } 2>"$artifacts/cpu-time"
 status=$?
 set -e
+cpu=$(awk '{printf "%d", $1 + $2}' "$artifacts/cpu-time")
 if [ "$status" -ne 0 ]; then
   grep -E '(==[0-9]+==ERROR|SUMMARY|answer check failed|Test unit written)' "$log" || true
   echo "$target: the fuzzer stopped with status $status; nothing merged or recorded" >&2
@@ -83,7 +88,7 @@ files=$(find "$committed" -type f | wc -l)
 bytes=$(find "$committed" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')
 
 record=fuzz/campaign.tsv
-[ -f "$record" ] || printf 'date\ttarget\tseconds\texecutions\tfiles\tbytes\tcov\tft\n' >"$record"
-printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" "$seconds" \
-  "${executions:-0}" "$files" "$bytes" "${cov:-?}" "${ft:-?}" >>"$record"
+[ -f "$record" ] || printf 'date\ttarget\tseconds\texecutions\tfiles\tbytes\tcov\tft\tcpu_seconds\n' >"$record"
+printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" "$seconds" \
+  "${executions:-0}" "$files" "$bytes" "${cov:-?}" "${ft:-?}" "$cpu" >>"$record"
 echo "$target: ${executions:-?} executions; corpus $files files, $bytes bytes; cov $cov ft $ft"

@@ -17,16 +17,18 @@ def main():
     rows = {}
     with open(path, newline="") as handle:
         for record in csv.DictReader(handle, delimiter="\t"):
-            row = rows.setdefault(record["target"], {"runs": 0, "seconds": 0, "executions": 0})
+            row = rows.setdefault(record["target"], {"runs": 0, "seconds": 0, "cpu": 0, "executions": 0})
             row["runs"] += 1
             row["seconds"] += int(record["seconds"])
+            # Runs recorded before processor time was kept count their wall time.
+            row["cpu"] += int(record.get("cpu_seconds") or record["seconds"])
             row["executions"] += int(record["executions"])
             row["latest"] = record
-    print("| target | runs | seconds | executions | corpus files | corpus bytes | cov | ft | last run |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---|")
+    print("| target | runs | seconds | CPU hours | executions | corpus files | corpus bytes | cov | ft | last run |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---|")
     for target, row in rows.items():
         latest = row["latest"]
-        print(f"| `{target}` | {row['runs']} | {row['seconds']:,} | {row['executions']:,} | {latest['files']} "
+        print(f"| `{target}` | {row['runs']} | {row['seconds']:,} | {row['cpu'] / 3600:.2f} | {row['executions']:,} | {latest['files']} "
               f"| {int(latest['bytes']):,} | {latest['cov']} | {latest['ft']} | {latest['date'][:10]} |")
 
 
