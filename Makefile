@@ -74,8 +74,9 @@ bench: deps
 # objects that both the loaded plugin and the test program's static copy are
 # linked from. Writes build-cov/coverage/index.html (per-file pages),
 # summary.txt (per file: line and branch figures and the uncovered lines,
-# under "Missing") and summary.json; fails below the floors.
-COVERAGE_FLOORS = --fail-under-line 95 --fail-under-branch 90
+# under "Missing") and summary.json; fails below the floors, which are the
+# figures reached on an AVX-512 VBMI machine (docs/testing.md).
+COVERAGE_FLOORS = --fail-under-line 97 --fail-under-branch 88
 coverage: deps
 	cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DLQM_COVERAGE=ON -DLQM_BUILD_BENCHMARKS=OFF
 	cmake --build build-cov -j$(JOBS)
