@@ -14,6 +14,7 @@ packages=(
   libbenchmark-dev                                         # benchmarks
   libisal-dev libcrcutil-dev libmodpbase64-dev libcrypto++-dev libssl-dev zlib1g-dev libtiff-dev  # benchmark yardsticks
   clang libclang-rt-14-dev                                 # fuzz targets: clang, libFuzzer and sanitizer runtimes
+  gcovr                                                    # make coverage: line and branch coverage of src/
 )
 missing=()
 for p in "${packages[@]}"; do

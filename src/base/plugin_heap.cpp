@@ -5,6 +5,7 @@
 
 namespace {
 long gHeapFailCountdown = 0;  // 0: never fail
+thread_local long tLiveBlocks = 0;
 
 bool ShouldFail() {
   if (gHeapFailCountdown <= 0) return false;
@@ -14,15 +15,24 @@ bool ShouldFail() {
 
 void* PluginMalloc(size_t size) {
   if (ShouldFail()) return nullptr;
-  return std::malloc(size == 0 ? 1 : size);
+  void* made = std::malloc(size == 0 ? 1 : size);
+  if (made) ++tLiveBlocks;
+  return made;
 }
 
 void* PluginRealloc(void* block, size_t size) {
   if (ShouldFail()) return nullptr;
-  return std::realloc(block, size == 0 ? 1 : size);
+  void* moved = std::realloc(block, size == 0 ? 1 : size);
+  if (moved && !block) ++tLiveBlocks;
+  return moved;
 }
 
-void PluginFree(void* block) { std::free(block); }
+void PluginFree(void* block) {
+  if (block) --tLiveBlocks;
+  std::free(block);
+}
+
+long PluginLiveBlocksOnThisThread() { return tLiveBlocks; }
 
 long PluginHeapFailAfter(long allocations) {
   const long left = gHeapFailCountdown;

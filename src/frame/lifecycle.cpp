@@ -21,7 +21,9 @@ void PluginInit() {
 }
 
 void PluginShutdown() {
-  if (!gPluginReady) return;
+  // Not only when ready: after a start that failed, commands may still have
+  // run discovery and filled caches, and those blocks go back here too.
+  // Every shutdown step is safe to repeat, so a second -2 changes nothing.
   PrintDocShutdown();
   ResourcesShutdown();
   DiscoveryShutdown();

@@ -25,8 +25,10 @@
 //      | -1  starts over as from Unloaded: each init first releases what an
 //            earlier one left, so a -1 without -2 leaks nothing
 //
-// -200 only keeps the host's callback (the entry point does that); a second
-// -2 does nothing; a -1 while Ready is a full new initialisation.
+// -200 only keeps the host's callback (the entry point does that); a -2
+// releases whatever the subsystems hold in any state (after a failed -1 too),
+// so a second -2 finds nothing to do; a -1 while Ready is a full new
+// initialisation.
 #pragma once
 
 void PluginInit();

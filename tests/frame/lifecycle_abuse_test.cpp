@@ -19,6 +19,7 @@
 #include <random>
 #include <tuple>
 
+#include "base/plugin_heap.h"
 #include "frame/command_table.h"
 #include "frame/static_plugin.h"
 
@@ -160,6 +161,26 @@ TEST(LifecycleAbuse, RandomSequencesAnswerAsTheirStateDefines) {
     }
     h->Select(-2);
   }
+}
+
+// A -1 whose n-th heap allocation fails, then the -2: whatever the start
+// managed to make before the failure must be gone again, and a start that
+// failed must leave the print session refused rather than half ready.
+TEST(LifecycleAbuse, StartWithAFailedAllocationLeavesNothingBehind) {
+  bool walkedPastTheLast = false;
+  for (long nth = 1; nth < 64 && !walkedPastTheLast; ++nth) {
+    SCOPED_TRACE(nth);
+    const long live = PluginLiveBlocksOnThisThread();
+    std::unique_ptr<Host> h = NewStaticPluginHost(false);
+    PluginHeapFailAfter(nth);
+    h->Select(-1);
+    walkedPastTheLast = PluginHeapFailAfter(0) != 0;
+    const CallOutcome opened = h->Call(3, {Value::TextUtf8(lqm::testing::kPrintAccessCode), Value::TextUtf8("J")});
+    EXPECT_EQ(opened.result, Value::Longint(walkedPastTheLast ? 1 : 0));
+    h->Select(-2);
+    EXPECT_EQ(PluginLiveBlocksOnThisThread(), live);
+  }
+  EXPECT_TRUE(walkedPastTheLast);
 }
 
 }  // namespace

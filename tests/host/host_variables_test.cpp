@@ -66,6 +66,40 @@ TEST_F(HostVariables, ArrayElementZeroExistsAndSurvivesResizing) {
   }
 }
 
+// Reads of another kind or outside 0..count give zero and writes there change
+// nothing; a call without parameter storage, or without a slot or result,
+// reads every parameter as empty and returns nothing, touching no memory.
+TEST_F(HostVariables, WrongKindsIndexesAndMissingSlotsGiveEmptyAnswers) {
+  HostVariable longs = HostCreateVariable(abi::kKindLongintArray);
+  ASSERT_TRUE(HostResizeArray(longs, 2));
+  for (int32_t index : {-1, 3}) HostSetLongArrayElement(longs, index, 9);
+  HostSetIntegerArrayElement(longs, 1, 9);
+  HostSetRealArrayElement(longs, 1, 9.0);
+  EXPECT_EQ(Read(longs), Value::LongintArray({0, 0, 0}));
+  EXPECT_EQ(HostGetLongArrayElement(longs, 3) + HostGetIntegerArrayElement(longs, 1), 0);
+  EXPECT_EQ(HostGetRealArrayElement(longs, 1), 0.0);
+  EXPECT_EQ(HostGetLongVariable(longs) + HostGetTimeVariable(longs) + HostGetBlobVariable(longs, nullptr), 0);
+  EXPECT_FALSE(HostGetBooleanVariable(longs) || HostResizeArray(longs, -1));
+  HostClearVariable(longs);
+  HostVariable single = HostCreateVariable(abi::kKindLongint);
+  EXPECT_EQ(HostGetArraySize(single), -1);
+  EXPECT_FALSE(HostResizeArray(single, 1));
+  void* noSlot[1] = {nullptr};
+  for (const PluginParameters& params :
+       {PluginParameters{nullptr, nullptr, nullptr}, PluginParameters{noSlot, nullptr, nullptr}})
+    for (int n : {0, 1}) {
+      EXPECT_EQ(HostGetLongParameter(params, n) + HostGetShortParameter(params, n), 0);
+      EXPECT_EQ(HostGetTextParameter(params, n).units, nullptr);
+      EXPECT_EQ(HostGetVariableParameter(params, n).kind, abi::kKindUndefined);
+      EXPECT_EQ(HostGetBlobHandleParameter(params, n), nullptr);
+      HostSetVariableParameter(params, n, single, true);
+      HostReturnLong(params, 1);
+      HostReturnText(params, u"x");
+      HostReturnBlob(params, "x", 1);
+    }
+  EXPECT_EQ(Live(), LiveCounts{});
+}
+
 TEST_F(HostVariables, TextArraysOwnTheirElements) {
   HostVariable array = HostCreateVariable(abi::kKindTextArray);
   ASSERT_TRUE(HostResizeArray(array, 3));
