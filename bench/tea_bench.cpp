@@ -1,5 +1,5 @@
 // TEA throughput: our block routine (lanes where the CPU has them, forced to
-// AVX2 and to scalar too) and the envelope's sealing pass, beside Crypto++'s
+// AVX2, SSE and scalar too) and the envelope's sealing pass, beside Crypto++'s
 // TEA. Sizes are whole blocks.
 #include <crypto++/tea.h>
 
@@ -29,6 +29,7 @@ void TeaOurs(benchmark::State& state, CodecCpuLevel level, bool reversed) {
 }
 void TeaOursBest(benchmark::State& state) { TeaOurs(state, kCodecCpuAvx512, false); }
 void TeaOursAvx2(benchmark::State& state) { TeaOurs(state, kCodecCpuAvx2, false); }
+void TeaOursSse(benchmark::State& state) { TeaOurs(state, kCodecCpuSse, false); }
 void TeaOursScalar(benchmark::State& state) { TeaOurs(state, kCodecCpuPortable, false); }
 void TeaOursEnvelopeOrder(benchmark::State& state) { TeaOurs(state, kCodecCpuAvx512, true); }
 
@@ -49,6 +50,7 @@ void TeaCryptopp(benchmark::State& state) {
 
 BENCHMARK(TeaOursBest)->Name("tea:ours")->Apply(ApplySizes);
 BENCHMARK(TeaOursAvx2)->Name("tea:ours-avx2")->Apply(ApplySizes);
+BENCHMARK(TeaOursSse)->Name("tea:ours-sse")->Apply(ApplySizes);
 BENCHMARK(TeaOursScalar)->Name("tea:ours-scalar")->Apply(ApplySizes);
 BENCHMARK(TeaOursEnvelopeOrder)->Name("tea:ours-envelope-order")->Apply(ApplySizes);
 BENCHMARK(TeaCryptopp)->Name("tea:cryptopp")->Apply(ApplySizes);
