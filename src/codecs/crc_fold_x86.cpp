@@ -32,7 +32,8 @@ namespace {
 constexpr int64_t kPrefetchAhead = 4096;
 
 LQM_TARGET_CLMUL inline void PrefetchAhead(const unsigned char* bytes) {
-  _mm_prefetch(reinterpret_cast<const char*>(bytes + kPrefetchAhead), _MM_HINT_T0);
+  // Formed as an integer: a pointer past the input's end would not be valid.
+  _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(bytes) + kPrefetchAhead), _MM_HINT_T0);
 }
 
 // Byte indices 15..0: turns a chunk in message order into a 128-bit integer
