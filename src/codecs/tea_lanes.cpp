@@ -9,17 +9,21 @@
 // waits: 4 with AVX-512 (64 blocks a step; 2 groups ran a fifth slower, 6
 // no faster), 3 with AVX2 (24 blocks; 2 ran a fifth slower), then steps
 // of 2 AVX2 groups for what is left, which is also what a padded copy of
-// 16 blocks goes through. Without AVX2, SSE registers take 4 groups of 4
-// blocks a step (the padded copy's 16), then single groups; there the
-// two-operand instruction forms need a copy before each shift, so a
-// half-cycle is about ten instructions for 4 blocks. Loads split the blocks' interleaved words
+// 16 blocks goes through. Without AVX2, SSE registers take 2 groups of 4
+// blocks a step, then single groups; there the two-operand instruction
+// forms need a copy before each shift, so a half-cycle is about ten
+// instructions and two temporaries per group. 3 or 4 groups ran up to a
+// third faster but no longer fit the sixteen registers beside the six
+// constants: GCC kept some lanes on the stack, which the vector kernels
+// here avoid (see below). Loads split the blocks' interleaved words
 // (y0 z0 y1 z1 ...) into a register of y words and one of z words, and
 // stores join them again.
 //
 // Three AVX2 groups (six registers) with the four key words, sum and delta
-// leave three of the sixteen registers for a step's temporaries; the
-// Windows build's disassembly is checked for aligned stack moves by a test,
-// since its compiler keeps the stack only 16-byte aligned.
+// leave three of the sixteen registers for a step's temporaries (two SSE
+// groups leave six, two per group and half); the Windows build's
+// disassembly is checked for aligned stack moves by a test, since its
+// compiler keeps the stack only 16-byte aligned.
 #include "codecs/tea_lanes.h"
 
 #include "codecs/codec_cpu.h"
@@ -34,7 +38,7 @@ constexpr uint32_t kDecipherSum = static_cast<uint32_t>(kDelta * 32ull);
 // Groups in flight in the widest steps of each kernel.
 constexpr int kWideGroups256 = 3;
 constexpr int kWideGroups512 = 4;
-constexpr int kWideGroups128 = 4;
+constexpr int kWideGroups128 = 2;
 
 #if defined(__clang__)
 #define LQM_UNROLL_GROUPS _Pragma("unroll")
