@@ -9,7 +9,7 @@
 // report kCodecCpuPortable.
 //
 //   kCodecCpuPortable  plain C++ (slicing tables, scalar loops)
-//   kCodecCpuSse       SSSE3, SSE4.1 and PCLMULQDQ (128-bit CRC folding)
+//   kCodecCpuSse       SSSE3, SSE4.1 and PCLMULQDQ (128-bit CRC folding, TEA)
 //   kCodecCpuAvx2      the above plus AVX2 (Base64 and TEA, 256-bit lanes)
 //   kCodecCpuAvx512    the above plus AVX-512 F/BW/VL/VBMI and VPCLMULQDQ
 #pragma once

@@ -22,6 +22,8 @@
 // never folds, so it stays an independent reference.
 #include "codecs/crc.h"
 
+#include <cstdint>
+
 #include "codecs/crc_fold.h"
 
 namespace {
@@ -106,6 +108,22 @@ constexpr uint32_t SliceWord(uint32_t word, int slice) {
          kCrc32Slices[slice - 2][(word >> 16) & 0xFF] ^ kCrc32Slices[slice - 3][word >> 24];
 }
 
+// Asks for the cache line 2 KiB ahead of a sliced step. On a 64 MiB input
+// the hardware prefetcher alone left the sliced loop about a tenth slower
+// than in cache on the benchmark machine; in cache the hint costs about 1 %.
+// A hint only: compilers without the builtin, and constant evaluation, skip
+// it, and a line past the end of the input is never read.
+constexpr int64_t kSlicedPrefetchAhead = 2048;
+constexpr void PrefetchSliced([[maybe_unused]] const unsigned char* data) {
+#if defined(__GNUC__)
+  // The address is formed as an integer: a pointer past the input's end
+  // would not be a valid pointer, even unread.
+  if (!__builtin_is_constant_evaluated()) {
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(data) + kSlicedPrefetchAhead));
+  }
+#endif
+}
+
 // Shorter CRC-32 inputs take the sliced table, not the folding kernels,
 // whose seed, constants and final reduction cost more than a few sliced
 // steps. Timed on the benchmark machine (best of 20 loops): 64 bytes 19 ns
@@ -119,6 +137,7 @@ constexpr uint32_t ReflectedSlicedCrc32(const unsigned char* data, int64_t lengt
     // Byte k of the step (k = 0..15) is worth slice 15 - k; the register
     // enters through the first word only, so the other twelve lookups do
     // not wait for it.
+    PrefetchSliced(data);
     const uint32_t word0 = reg ^ LittleEndianWord(data);
     const uint32_t word1 = LittleEndianWord(data + 4);
     const uint32_t word2 = LittleEndianWord(data + 8);

@@ -6,7 +6,9 @@
 // throughput of one per cycle): each folds every fourth chunk (or 64-byte
 // block) forward by four positions, and they are joined at the end by folds
 // of 3, 2 and 1 positions. The byte reversal for unreflected CRCs is one
-// shuffle per load.
+// shuffle per load. CPUs at the SSE and AVX2 levels run the 128-bit kernel
+// (the AVX2 level brings nothing a fold could use); the 512-bit one needs
+// VPCLMULQDQ, which only the AVX-512 level includes.
 //
 // Only these functions carry target attributes (simd_target.h); nothing here
 // runs unless CrcFold has seen the level in codec_cpu.h. The kernels keep at
@@ -21,6 +23,18 @@
 #if LQM_SIMD_X86
 
 namespace {
+
+// The loops ask for the cache line this many bytes ahead of the one they
+// load. The hardware prefetcher alone kept the 128-bit loop at about 6.5
+// GB/s on a 64 MiB input on the benchmark machine; 4 KiB ahead gave 9.5 (1
+// KiB 8.3, 2 KiB 9.1, 8 KiB no more). Past the end of the input it only
+// asks for lines that are never read: a prefetch does not fault.
+constexpr int64_t kPrefetchAhead = 4096;
+
+LQM_TARGET_CLMUL inline void PrefetchAhead(const unsigned char* bytes) {
+  // Formed as an integer: a pointer past the input's end would not be valid.
+  _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(bytes) + kPrefetchAhead), _MM_HINT_T0);
+}
 
 // Byte indices 15..0: turns a chunk in message order into a 128-bit integer
 // whose top bit is the first message bit (and back).
@@ -70,6 +84,7 @@ LQM_TARGET_CLMUL void FoldClmul(const unsigned char* data, int64_t length, const
   chunks -= 4;
   const __m128i byFour = PairRegister(constants.distance[4]);
   for (; chunks >= 4; chunks -= 4, data += 64) {
+    PrefetchAhead(data);
     first = _mm_xor_si128(FoldChunk(first, byFour), LoadChunk<kReflected>(data));
     second = _mm_xor_si128(FoldChunk(second, byFour), LoadChunk<kReflected>(data + 16));
     third = _mm_xor_si128(FoldChunk(third, byFour), LoadChunk<kReflected>(data + 32));
@@ -115,6 +130,10 @@ LQM_TARGET_VCLMUL void FoldVclmul(const unsigned char* data, int64_t length, con
   chunks -= 16;
   const __m512i bySixteen = WidePair(constants.distance[16]);
   for (; chunks >= 16; chunks -= 16, data += 256) {
+    PrefetchAhead(data);
+    PrefetchAhead(data + 64);
+    PrefetchAhead(data + 128);
+    PrefetchAhead(data + 192);
     first = FoldBlock(first, bySixteen, LoadBlock<kReflected>(data));
     second = FoldBlock(second, bySixteen, LoadBlock<kReflected>(data + 64));
     third = FoldBlock(third, bySixteen, LoadBlock<kReflected>(data + 128));

@@ -37,7 +37,9 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-// kCodecCpuSse: 128-bit carry-less multiplication and byte shuffles.
+// kCodecCpuSse: 128-bit integer lanes and byte shuffles.
+#define LQM_TARGET_SSE __attribute__((target("ssse3,sse4.1")))
+// kCodecCpuSse: the above with 128-bit carry-less multiplication.
 #define LQM_TARGET_CLMUL __attribute__((target("ssse3,sse4.1,pclmul")))
 // kCodecCpuAvx2.
 #define LQM_TARGET_AVX2 __attribute__((target("avx2")))

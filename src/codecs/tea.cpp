@@ -65,7 +65,7 @@ bool TeaBlocks(unsigned char* data, int64_t count, const uint32_t key[4]) {
   data += 8 * done;
   count = count > 0 ? count - done : count + done;
   const int64_t rest = count > 0 ? count : -count;
-  if (rest >= kPaddedFrom && rest < kPaddedBlocks && CodecCpuLevelInUse() >= kCodecCpuAvx2) {
+  if (rest >= kPaddedFrom && rest < kPaddedBlocks && CodecCpuLevelInUse() >= kCodecCpuSse) {
     unsigned char padded[8 * kPaddedBlocks] = {};
     std::memcpy(padded, data, static_cast<size_t>(8 * rest));
     if (TeaLanes(padded, count > 0 ? kPaddedBlocks : -kPaddedBlocks, key, false) == kPaddedBlocks) {

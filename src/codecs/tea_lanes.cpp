@@ -1,5 +1,5 @@
-// TEA in vector lanes: the rounds of tea.cpp on 8 blocks per AVX2 register
-// and 16 per AVX-512 register, several registers at once.
+// TEA in vector lanes: the rounds of tea.cpp on 4 blocks per SSE register,
+// 8 per AVX2 register and 16 per AVX-512 register, several registers at once.
 //
 // TEA has no data-dependent steps, so each lane runs the same 32 cycles as
 // the scalar code on its own block; blocks in codebook order are
@@ -9,14 +9,21 @@
 // waits: 4 with AVX-512 (64 blocks a step; 2 groups ran a fifth slower, 6
 // no faster), 3 with AVX2 (24 blocks; 2 ran a fifth slower), then steps
 // of 2 AVX2 groups for what is left, which is also what a padded copy of
-// 16 blocks goes through. Loads split the blocks' interleaved words
+// 16 blocks goes through. Without AVX2, SSE registers take 2 groups of 4
+// blocks a step, then single groups; there the two-operand instruction
+// forms need a copy before each shift, so a half-cycle is about ten
+// instructions and two temporaries per group. 3 or 4 groups ran up to a
+// third faster but no longer fit the sixteen registers beside the six
+// constants: GCC kept some lanes on the stack, which the vector kernels
+// here avoid (see below). Loads split the blocks' interleaved words
 // (y0 z0 y1 z1 ...) into a register of y words and one of z words, and
 // stores join them again.
 //
 // Three AVX2 groups (six registers) with the four key words, sum and delta
-// leave three of the sixteen registers for a step's temporaries; the
-// Windows build's disassembly is checked for aligned stack moves by a test,
-// since its compiler keeps the stack only 16-byte aligned.
+// leave three of the sixteen registers for a step's temporaries (two SSE
+// groups leave six, two per group and half); the Windows build's
+// disassembly is checked for aligned stack moves by a test, since its
+// compiler keeps the stack only 16-byte aligned.
 #include "codecs/tea_lanes.h"
 
 #include "codecs/codec_cpu.h"
@@ -31,12 +38,95 @@ constexpr uint32_t kDecipherSum = static_cast<uint32_t>(kDelta * 32ull);
 // Groups in flight in the widest steps of each kernel.
 constexpr int kWideGroups256 = 3;
 constexpr int kWideGroups512 = 4;
+constexpr int kWideGroups128 = 2;
 
 #if defined(__clang__)
 #define LQM_UNROLL_GROUPS _Pragma("unroll")
 #else
 #define LQM_UNROLL_GROUPS _Pragma("GCC unroll 4")
 #endif
+
+// ---------------------------------------------------------------------------
+// SSE: 4 blocks per register
+// ---------------------------------------------------------------------------
+
+struct Lanes4 {
+  __m128i y;
+  __m128i z;
+};
+
+LQM_TARGET_SSE inline __m128i WordReversal4() {
+  return _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+}
+
+template <bool kReverse>
+LQM_TARGET_SSE inline Lanes4 Load4(const unsigned char* bytes) {
+  __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
+  if (kReverse) {
+    first = _mm_shuffle_epi8(first, WordReversal4());
+    second = _mm_shuffle_epi8(second, WordReversal4());
+  }
+  first = _mm_shuffle_epi32(first, _MM_SHUFFLE(3, 1, 2, 0));    // y0 y1 z0 z1
+  second = _mm_shuffle_epi32(second, _MM_SHUFFLE(3, 1, 2, 0));  // y2 y3 z2 z3
+  return {_mm_unpacklo_epi64(first, second), _mm_unpackhi_epi64(first, second)};
+}
+
+template <bool kReverse>
+LQM_TARGET_SSE inline void Store4(unsigned char* bytes, Lanes4 lanes) {
+  __m128i first = _mm_shuffle_epi32(_mm_unpacklo_epi64(lanes.y, lanes.z), _MM_SHUFFLE(3, 1, 2, 0));
+  __m128i second = _mm_shuffle_epi32(_mm_unpackhi_epi64(lanes.y, lanes.z), _MM_SHUFFLE(3, 1, 2, 0));
+  if (kReverse) {
+    first = _mm_shuffle_epi8(first, WordReversal4());
+    second = _mm_shuffle_epi8(second, WordReversal4());
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes), first);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + 16), second);
+}
+
+LQM_TARGET_SSE inline __m128i Mix4(__m128i word, __m128i sum, __m128i keyA, __m128i keyB) {
+  const __m128i left = _mm_add_epi32(_mm_slli_epi32(word, 4), keyA);
+  const __m128i right = _mm_add_epi32(_mm_srli_epi32(word, 5), keyB);
+  return _mm_xor_si128(_mm_xor_si128(left, _mm_add_epi32(word, sum)), right);
+}
+
+template <bool kEncipher, bool kReverse, int kGroups>
+LQM_TARGET_SSE int64_t RunSse(unsigned char* data, int64_t blocks, const uint32_t key[4]) {
+  const __m128i key0 = _mm_set1_epi32(static_cast<int>(key[0]));
+  const __m128i key1 = _mm_set1_epi32(static_cast<int>(key[1]));
+  const __m128i key2 = _mm_set1_epi32(static_cast<int>(key[2]));
+  const __m128i key3 = _mm_set1_epi32(static_cast<int>(key[3]));
+  const __m128i delta = _mm_set1_epi32(static_cast<int>(kDelta));
+  int64_t done = 0;
+  for (; blocks - done >= 4 * kGroups; done += 4 * kGroups, data += 32 * kGroups) {
+    Lanes4 lanes[kGroups];
+    LQM_UNROLL_GROUPS
+    for (int group = 0; group < kGroups; ++group) lanes[group] = Load4<kReverse>(data + 32 * group);
+    __m128i sum = _mm_set1_epi32(static_cast<int>(kEncipher ? 0u : kDecipherSum));
+    for (int cycle = 0; cycle < 32; ++cycle) {
+      if (kEncipher) {
+        sum = _mm_add_epi32(sum, delta);
+        LQM_UNROLL_GROUPS
+        for (int group = 0; group < kGroups; ++group)
+          lanes[group].y = _mm_add_epi32(lanes[group].y, Mix4(lanes[group].z, sum, key0, key1));
+        LQM_UNROLL_GROUPS
+        for (int group = 0; group < kGroups; ++group)
+          lanes[group].z = _mm_add_epi32(lanes[group].z, Mix4(lanes[group].y, sum, key2, key3));
+      } else {
+        LQM_UNROLL_GROUPS
+        for (int group = 0; group < kGroups; ++group)
+          lanes[group].z = _mm_sub_epi32(lanes[group].z, Mix4(lanes[group].y, sum, key2, key3));
+        LQM_UNROLL_GROUPS
+        for (int group = 0; group < kGroups; ++group)
+          lanes[group].y = _mm_sub_epi32(lanes[group].y, Mix4(lanes[group].z, sum, key0, key1));
+        sum = _mm_sub_epi32(sum, delta);
+      }
+    }
+    LQM_UNROLL_GROUPS
+    for (int group = 0; group < kGroups; ++group) Store4<kReverse>(data + 32 * group, lanes[group]);
+  }
+  return done;
+}
 
 // ---------------------------------------------------------------------------
 // AVX2: 8 blocks per register
@@ -217,6 +307,9 @@ int64_t RunLanes(CodecCpuLevel level, unsigned char* data, int64_t blocks, const
   if (level >= kCodecCpuAvx2) {
     done += RunAvx2<kEncipher, kReverse, kWideGroups256>(data + 8 * done, blocks - done, key);
     done += RunAvx2<kEncipher, kReverse, 2>(data + 8 * done, blocks - done, key);
+  } else if (level >= kCodecCpuSse) {
+    done += RunSse<kEncipher, kReverse, kWideGroups128>(data, blocks, key);
+    done += RunSse<kEncipher, kReverse, 1>(data + 8 * done, blocks - done, key);
   }
   return done;
 }
@@ -232,7 +325,7 @@ int64_t RunLanes(CodecCpuLevel level, unsigned char* data, int64_t blocks, const
 
 int64_t TeaLanes(unsigned char* data, int64_t count, const uint32_t key[4], bool reverseWords) {
   const CodecCpuLevel level = CodecCpuLevelInUse();
-  if (level < kCodecCpuAvx2) return 0;
+  if (level < kCodecCpuSse) return 0;
   return count > 0 ? RunLanes<true>(level, data, count, key, reverseWords)
                    : RunLanes<false>(level, data, -count, key, reverseWords);
 }
