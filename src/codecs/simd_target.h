@@ -1,5 +1,5 @@
 // What every x86-64 vector kernel file needs from the compiler, kept in one
-// place so that the kernels (base64_avx2.cpp, base64_vbmi.cpp,
+// place so that the kernels (base64_ssse3.cpp, base64_avx2.cpp, base64_vbmi.cpp,
 // crc_fold_x86.cpp, tea_lanes.cpp) cannot drift apart. Include it from those
 // .cpp files only, never from a header: it switches warnings off for the rest
 // of the file that includes it.
@@ -39,6 +39,8 @@
 
 // kCodecCpuSse: 128-bit carry-less multiplication and byte shuffles.
 #define LQM_TARGET_CLMUL __attribute__((target("ssse3,sse4.1,pclmul")))
+// kCodecCpuSse: byte shuffles and multiply-adds on 128-bit registers.
+#define LQM_TARGET_SSSE3 __attribute__((target("ssse3")))
 // kCodecCpuAvx2.
 #define LQM_TARGET_AVX2 __attribute__((target("avx2")))
 // kCodecCpuAvx512: 512-bit integer lanes.
