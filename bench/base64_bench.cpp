@@ -25,6 +25,7 @@ void EncodeOurs(benchmark::State& state, CodecCpuLevel level) {
 }
 void EncodeOursBest(benchmark::State& state) { EncodeOurs(state, kCodecCpuAvx512); }
 void EncodeOursScalar(benchmark::State& state) { EncodeOurs(state, kCodecCpuPortable); }
+void EncodeOursSse(benchmark::State& state) { EncodeOurs(state, kCodecCpuSse); }
 
 void DecodeOurs(benchmark::State& state, CodecCpuLevel level, bool lines) {
   const BenchBytes& text = Base64Text(static_cast<size_t>(state.range(0)), lines);
@@ -38,6 +39,8 @@ void DecodeOurs(benchmark::State& state, CodecCpuLevel level, bool lines) {
 void DecodeOursBest(benchmark::State& state) { DecodeOurs(state, kCodecCpuAvx512, false); }
 void DecodeOursScalar(benchmark::State& state) { DecodeOurs(state, kCodecCpuPortable, false); }
 void DecodeOursLines(benchmark::State& state) { DecodeOurs(state, kCodecCpuAvx512, true); }
+void DecodeOursSse(benchmark::State& state) { DecodeOurs(state, kCodecCpuSse, false); }
+void DecodeOursScalarLines(benchmark::State& state) { DecodeOurs(state, kCodecCpuPortable, true); }
 
 void EncodeOpenssl(benchmark::State& state) {
   const BenchBytes& data = RandomBytes(static_cast<size_t>(state.range(0)));
@@ -79,10 +82,13 @@ void DecodeModp(benchmark::State& state) {
 
 BENCHMARK(EncodeOursBest)->Name("b64encode:ours")->Apply(ApplySizes);
 BENCHMARK(EncodeOursScalar)->Name("b64encode:ours-scalar")->Apply(ApplySizes);
+BENCHMARK(EncodeOursSse)->Name("b64encode:ours-sse")->Apply(ApplySizes);
 BENCHMARK(EncodeOpenssl)->Name("b64encode:openssl")->Apply(ApplySizes);
 BENCHMARK(EncodeModp)->Name("b64encode:modp")->Apply(ApplySizes);
 BENCHMARK(DecodeOursBest)->Name("b64decode:ours")->Apply(ApplySizes);
 BENCHMARK(DecodeOursScalar)->Name("b64decode:ours-scalar")->Apply(ApplySizes);
 BENCHMARK(DecodeOursLines)->Name("b64decode:ours-lines76")->Apply(ApplySizes);
+BENCHMARK(DecodeOursSse)->Name("b64decode:ours-sse")->Apply(ApplySizes);
+BENCHMARK(DecodeOursScalarLines)->Name("b64decode:ours-scalar-lines76")->Apply(ApplySizes);
 BENCHMARK(DecodeOpenssl)->Name("b64decode:openssl")->Apply(ApplySizes);
 BENCHMARK(DecodeModp)->Name("b64decode:modp")->Apply(ApplySizes);

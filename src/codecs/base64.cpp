@@ -67,8 +67,13 @@ unsigned char GroupByte(const unsigned slots[4], int index) {
 }
 
 // One group's value from the tables: its three bytes, or kOutsideGroup bits.
+// The four characters are read as one word, the first in the lowest byte
+// (compilers make that a single load where it is memory order), which
+// spares three of the eight loads a group would otherwise cost.
 inline uint32_t LookUpGroup(const unsigned char* in) {
-  return kGroupDecode[0][in[0]] | kGroupDecode[1][in[1]] | kGroupDecode[2][in[2]] | kGroupDecode[3][in[3]];
+  const uint32_t characters = uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
+  return kGroupDecode[0][characters & 0xFF] | kGroupDecode[1][(characters >> 8) & 0xFF] |
+         kGroupDecode[2][(characters >> 16) & 0xFF] | kGroupDecode[3][characters >> 24];
 }
 
 // Writes the bytes of `value` from the lowest up: one store where that is
@@ -82,25 +87,34 @@ inline void StoreLowFirst(unsigned char* out, Word value) {
 #endif
 }
 
+inline bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+
 // Decodes whole groups of four alphabet characters, one table lookup per
-// character and one test per group, up to the first group that holds
+// character and one test per run of groups, up to the first group that holds
 // anything else (or fewer than four characters remain). A run of CR and LF
 // right after a group is skipped on the way, as the scalar rules would skip
-// it, so that lines stay here. Returns the characters consumed and sets
-// *written to the bytes decoded.
+// it, so that lines stay here; once two breaks give a line length (a
+// multiple of 4, breaks of one or two characters), each further line whose
+// break sits where the last one did is decoded with one test and a loop of
+// fixed length. Returns the characters consumed and sets *written to the
+// bytes decoded.
 //
-// Stores run past the decoded bytes (two zeros after a pair of groups, one
-// after a single group), to be overwritten by what follows. They stay within
-// the caller's capacity: the text before has given at most 3 bytes per 4
-// characters, and 12 (or 4) characters remain.
+// Stores run past the decoded bytes (one zero after each group, two after
+// each pair), to be overwritten by what follows. They stay within the
+// caller's capacity: the text before has given at most 3 bytes per 4
+// characters, and at least 4 characters remain after the last group stored
+// (20 after the first of four).
 [[gnu::noinline]] int64_t DecodeCleanGroups(const unsigned char* in, int64_t n, unsigned char* out, int64_t* written) {
   int64_t done = 0;
+  int64_t lineStart = -1;  // where the current line began, after a break run
   unsigned char* const start = out;
   for (;;) {
-    for (; n - done >= 12; done += 8, out += 6) {
-      const uint32_t first = LookUpGroup(in + done), second = LookUpGroup(in + done + 4);
-      if (((first | second) & kOutsideGroup) != 0) break;
-      StoreLowFirst(out, uint64_t{second} << 24 | first);
+    for (; n - done >= 20; done += 16, out += 12) {
+      const uint32_t group0 = LookUpGroup(in + done), group1 = LookUpGroup(in + done + 4);
+      const uint32_t group2 = LookUpGroup(in + done + 8), group3 = LookUpGroup(in + done + 12);
+      if (((group0 | group1 | group2 | group3) & kOutsideGroup) != 0) break;
+      StoreLowFirst(out, uint64_t{group1} << 24 | group0);
+      StoreLowFirst(out + 6, uint64_t{group3} << 24 | group2);
     }
     for (; n - done >= 4; done += 4, out += 3) {
       const uint32_t group = LookUpGroup(in + done);
@@ -108,8 +122,26 @@ inline void StoreLowFirst(unsigned char* out, Word value) {
       StoreLowFirst(out, group);
     }
     const int64_t breakStart = done;
-    while (done < n && (in[done] == '\r' || in[done] == '\n')) ++done;
+    while (done < n && IsLineBreak(in[done])) ++done;
     if (done == breakStart) break;
+    const int64_t lineLength = lineStart >= 0 ? breakStart - lineStart : -1;
+    const int64_t breakLength = done - breakStart;
+    lineStart = done;
+    if (lineLength <= 0 || lineLength % 4 != 0 || breakLength > 2) continue;
+    while (n - done >= lineLength + breakLength + 4 && IsLineBreak(in[done + lineLength]) &&
+           IsLineBreak(in[done + lineLength + breakLength - 1])) {
+      uint32_t line = 0;
+      unsigned char* lineOut = out;
+      for (int64_t at = done; at < done + lineLength; at += 4, lineOut += 3) {
+        const uint32_t group = LookUpGroup(in + at);
+        line |= group;
+        StoreLowFirst(lineOut, group);
+      }
+      if ((line & kOutsideGroup) != 0) break;
+      out = lineOut;
+      done += lineLength + breakLength;
+      lineStart = done;
+    }
   }
   *written = out - start;
   return done;
