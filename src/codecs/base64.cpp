@@ -16,8 +16,9 @@
 //
 // Fast paths take the clean stretches: the vector kernels (base64_simd.h)
 // when the CPU level allows, and on every level the group tables of
-// base64_tables.h, which encode three bytes with two lookups and decode a
-// group of four alphabet characters with four and a single test. Decoding
+// base64_tables.h, which encode three bytes with two lookups and decode
+// alphabet characters with one lookup each and one test per four groups (or
+// per line, once lines prove to be of one length). Decoding
 // only ever takes whole clean groups (and CR/LF runs between them) while the
 // machine is between groups (no slot filled, no "="); from that state they
 // give exactly what the state machine gives, so the scalar loop hands back

@@ -39,8 +39,8 @@ int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsign
 // Decoding takes 16 characters to 12 bytes per step while at least 16
 // remain, skipping runs of CR and LF between groups like the AVX2 kernel,
 // and stops at anything else; same entry and exit state. Each step stores
-// 12 bytes even when it decodes fewer, which the bound of 3 bytes per 4
-// characters read, plus the 16 the step reads, still covers.
+// 12 bytes even when it decodes fewer (16 while 48 characters remain),
+// which the bound of 3 bytes per 4 characters read still covers.
 int64_t Base64EncodeSsse3(const unsigned char* input, int64_t length, unsigned char* output);
 int64_t Base64DecodeCleanSsse3(const unsigned char* input, int64_t length, unsigned char* output,
                                int64_t* written);
