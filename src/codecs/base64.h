@@ -19,8 +19,9 @@ bool DecodeBase64InPlace(unsigned char** buffer, int64_t* length);
 // The kernels under the routines above, for callers with their own buffers.
 // Base64EncodeInto writes exactly Base64EncodedLength(n) characters.
 // Base64DecodeInto writes at most Base64DecodedCapacity(n) bytes and returns
-// how many. Both use the vector kernels of base64_simd.h (AVX2, AVX-512
-// VBMI) when the CPU level allows; the results are the same on every level.
+// how many. Both use the vector kernels of base64_simd.h (SSSE3, AVX2,
+// AVX-512 VBMI) when the CPU level allows, and table lookups otherwise; the
+// results are the same on every level.
 void Base64EncodeInto(const unsigned char* input, int64_t n, unsigned char* output);
 int64_t Base64DecodeInto(const unsigned char* input, int64_t n, unsigned char* output);
 

@@ -1,7 +1,8 @@
-// Vector kernels under base64.cpp: AVX2, 32 characters per step
-// (base64_avx2.cpp), and AVX-512 VBMI, 64 (base64_vbmi.cpp). Private to the
-// codecs folder; callers check CodecCpuLevelInUse() >= kCodecCpuAvx2
-// (kCodecCpuAvx512 for the VBMI ones).
+// Vector kernels under base64.cpp: SSSE3, 16 characters per step
+// (base64_ssse3.cpp), AVX2, 32 (base64_avx2.cpp), and AVX-512 VBMI, 64
+// (base64_vbmi.cpp). Private to the codecs folder; callers check
+// CodecCpuLevelInUse() >= kCodecCpuSse for the SSSE3 ones, kCodecCpuAvx2 for
+// the AVX2 ones, kCodecCpuAvx512 for the VBMI ones.
 //
 // They only ever handle the easy part: whole groups of 3 bytes to encode, and
 // to decode, whole groups of 4 alphabet characters and the CR/LF line breaks
@@ -31,6 +32,18 @@ int64_t Base64EncodeAvx2(const unsigned char* input, int64_t length, unsigned ch
 // 3 bytes per 4 characters read so far then still holds for the whole text.
 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output,
                               int64_t* written);
+
+// SSSE3: the two kernels above at half the width. Encoding takes 12 input
+// bytes to 16 characters per step while at least 16 input bytes remain
+// (each step reads 16) and returns the bytes consumed, a multiple of 12.
+// Decoding takes 16 characters to 12 bytes per step while at least 16
+// remain, skipping runs of CR and LF between groups like the AVX2 kernel,
+// and stops at anything else; same entry and exit state. Each step stores
+// 12 bytes even when it decodes fewer (16 while 48 characters remain),
+// which the bound of 3 bytes per 4 characters read still covers.
+int64_t Base64EncodeSsse3(const unsigned char* input, int64_t length, unsigned char* output);
+int64_t Base64DecodeCleanSsse3(const unsigned char* input, int64_t length, unsigned char* output,
+                               int64_t* written);
 
 // AVX-512 VBMI: encodes 48 input bytes to 64 characters per step while at
 // least 48 remain (reading no byte past them). Returns the input bytes

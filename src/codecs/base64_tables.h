@@ -1,6 +1,6 @@
 // The Base64 alphabet and every table derived from it, for the portable codec
-// (base64.cpp) and the vector kernels (base64_avx2.cpp, base64_vbmi.cpp).
-// Private to those three files.
+// (base64.cpp) and the vector kernels (base64_ssse3.cpp, base64_avx2.cpp,
+// base64_vbmi.cpp). Private to those four files.
 //
 // Everything here is constexpr and built from kBase64Alphabet through the
 // scalar decoding table; no table is pasted. Each vector table is checked at
@@ -46,7 +46,53 @@ static_assert(kDecodeTable['A'] == 0 && kDecodeTable['/'] == 63 && kDecodeTable[
 constexpr int AlphabetValue(int byte) { return kDecodeTable[byte] < 64 ? kDecodeTable[byte] : -1; }
 
 // ---------------------------------------------------------------------------
-// AVX2 (base64_avx2.cpp): 16-entry tables indexed by nibble or class
+// Portable fast path (base64.cpp): whole tables per group position
+// ---------------------------------------------------------------------------
+
+// Decoding a clean group of four characters takes one lookup per character:
+// table k holds, for every byte, that character's 6 bits already moved to
+// where they land in the group's three output bytes, with output byte i in
+// bits 8i..8i+7 (so the value is written out low byte first by shifts, the
+// same on either byte order). A byte outside the alphabet ("=" included)
+// gives kOutsideGroup, bits that no character sets and that survive OR-ing
+// the four lookups, so one test per group finds any such character.
+constexpr uint32_t kOutsideGroup = 0xFF000000u;
+using GroupTable = std::array<uint32_t, 256>;
+constexpr uint32_t LayOutGroup(uint32_t value24) {
+  return (value24 >> 16) | (value24 & 0xFF00u) | ((value24 & 0xFFu) << 16);
+}
+constexpr std::array<GroupTable, 4> BuildGroupDecode() {
+  std::array<GroupTable, 4> tables{};
+  for (int position = 0; position < 4; ++position) {
+    for (int byte = 0; byte < 256; ++byte) {
+      const int value = AlphabetValue(byte);
+      tables[position][byte] =
+          value < 0 ? kOutsideGroup : LayOutGroup(static_cast<uint32_t>(value) << (18 - 6 * position));
+    }
+  }
+  return tables;
+}
+constexpr std::array<GroupTable, 4> kGroupDecode = BuildGroupDecode();
+static_assert((kGroupDecode[0]['T'] | kGroupDecode[1]['W'] | kGroupDecode[2]['F'] | kGroupDecode[3]['u']) ==
+                  ('M' | 'a' << 8 | 'n' << 16),
+              "\"TWFu\" is \"Man\", first byte lowest");
+
+// Encoding: the two characters of every 12-bit half of a group, in output
+// order, so that a group of three bytes takes two lookups.
+using CharPair = std::array<unsigned char, 2>;
+constexpr std::array<CharPair, 4096> BuildEncodePairs() {
+  std::array<CharPair, 4096> pairs{};
+  for (int bits = 0; bits < 4096; ++bits) {
+    pairs[bits] = {static_cast<unsigned char>(kBase64Alphabet[bits >> 6]),
+                   static_cast<unsigned char>(kBase64Alphabet[bits & 63])};
+  }
+  return pairs;
+}
+constexpr std::array<CharPair, 4096> kEncodePairs = BuildEncodePairs();
+
+// ---------------------------------------------------------------------------
+// SSSE3 (base64_ssse3.cpp) and AVX2 (base64_avx2.cpp): 16-entry tables
+// indexed by nibble or class
 // ---------------------------------------------------------------------------
 
 using NibbleTable = std::array<signed char, 16>;

@@ -1,8 +1,8 @@
 // What every x86-64 vector kernel file needs from the compiler, kept in one
-// place so that the kernels (base64_avx2.cpp, base64_vbmi.cpp,
-// crc_fold_x86.cpp, tea_lanes.cpp) cannot drift apart. Include it from those
-// .cpp files only, never from a header: it switches warnings off for the rest
-// of the file that includes it.
+// place so that the kernels (base64_ssse3.cpp, base64_avx2.cpp,
+// base64_vbmi.cpp, crc_fold_x86.cpp, tea_lanes.cpp) cannot drift apart.
+// Include it from those .cpp files only, never from a header: it switches
+// warnings off for the rest of the file that includes it.
 //
 // LQM_SIMD_X86 is 1 where the kernels are compiled (x86-64 with GCC or
 // clang: the Linux build, the mingw-w64 Windows build, the clang fuzz build)
@@ -41,6 +41,8 @@
 #define LQM_TARGET_SSE __attribute__((target("ssse3,sse4.1")))
 // kCodecCpuSse: the above with 128-bit carry-less multiplication.
 #define LQM_TARGET_CLMUL __attribute__((target("ssse3,sse4.1,pclmul")))
+// kCodecCpuSse: byte shuffles and multiply-adds on 128-bit registers.
+#define LQM_TARGET_SSSE3 __attribute__((target("ssse3")))
 // kCodecCpuAvx2.
 #define LQM_TARGET_AVX2 __attribute__((target("avx2")))
 // kCodecCpuAvx512: 512-bit integer lanes.

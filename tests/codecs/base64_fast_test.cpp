@@ -1,9 +1,10 @@
-// The AVX2 Base64 kernels against the scalar rules: each CPU level this
-// machine has is forced in turn and must give the portable level's bytes for
-// every length 0..300 at 16 alignments, and for inputs built to stop and
-// restart the decoder's vector path (line breaks, "=" and junk at every
-// position of a 32-character block, bytes above 127, runs of CR and LF
-// between groups, which the vector path skips itself).
+// Every Base64 path against a character-by-character reference written from
+// the rules (fuzz/base64_reference.h): each CPU level this machine has, the
+// portable table path included, is forced in turn and must give the
+// reference's bytes for every length 0..300 at 16 alignments, and for inputs
+// built to stop and restart the fast paths (line breaks, "=" and junk at
+// every position of a 32-character block, bytes above 127, runs of CR and
+// LF between groups, which the vector paths skip themselves).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,12 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "../../fuzz/base64_reference.h"
 #include "codecs/base64.h"
+#include "codecs/base64_simd.h"
 #include "codecs/codec_cpu.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using base64_reference::ReferenceDecode;
+using base64_reference::ReferenceEncode;
 
 Bytes EncodeAt(const Bytes& input, int offset) {
   Bytes shifted(input.size() + 16);
@@ -37,9 +42,9 @@ Bytes DecodeAt(const Bytes& input, int offset) {
   return output;
 }
 
-std::vector<CodecCpuLevel> FastLevelsHere() {
+std::vector<CodecCpuLevel> LevelsHere() {
   std::vector<CodecCpuLevel> levels;
-  for (int level = kCodecCpuSse; level <= CodecCpuLevelDetected(); ++level) {
+  for (int level = kCodecCpuPortable; level <= CodecCpuLevelDetected(); ++level) {
     levels.push_back(static_cast<CodecCpuLevel>(level));
   }
   return levels;
@@ -49,11 +54,10 @@ class Base64Fast : public ::testing::Test {
  protected:
   void TearDown() override { CodecForceCpuLevel(kCodecCpuAvx512); }
 
-  // Every faster level must agree with the portable one at every offset.
+  // Every level must agree with the reference at every offset.
   static void ExpectSameDecoding(const Bytes& text, const std::string& label) {
-    CodecForceCpuLevel(kCodecCpuPortable);
-    const Bytes expected = DecodeAt(text, 0);
-    for (CodecCpuLevel level : FastLevelsHere()) {
+    const Bytes expected = ReferenceDecode(text);
+    for (CodecCpuLevel level : LevelsHere()) {
       CodecForceCpuLevel(level);
       for (int offset : {0, 1, 7, 13}) {
         ASSERT_EQ(DecodeAt(text, offset), expected) << label << " level " << level << " offset " << offset;
@@ -67,9 +71,8 @@ TEST_F(Base64Fast, EncodingEveryLengthAndAlignment) {
   for (size_t length = 0; length <= 300; ++length) {
     Bytes input(length);
     for (auto& byte : input) byte = static_cast<unsigned char>(random());
-    CodecForceCpuLevel(kCodecCpuPortable);
-    const Bytes expected = EncodeAt(input, 0);
-    for (CodecCpuLevel level : FastLevelsHere()) {
+    const Bytes expected = ReferenceEncode(input);
+    for (CodecCpuLevel level : LevelsHere()) {
       CodecForceCpuLevel(level);
       for (int offset = 0; offset < 16; ++offset) {
         ASSERT_EQ(EncodeAt(input, offset), expected) << "length " << length << " offset " << offset;
@@ -90,9 +93,7 @@ TEST_F(Base64Fast, EncodingLongInputsAtEveryOutputAlignment) {
   Bytes input((size_t{16} << 20) + 37);
   for (auto& byte : input) byte = static_cast<unsigned char>(random());
   const size_t encodedLength = static_cast<size_t>(Base64EncodedLength(static_cast<int64_t>(input.size())));
-  CodecForceCpuLevel(kCodecCpuPortable);
-  Bytes expected(encodedLength);
-  Base64EncodeInto(input.data(), static_cast<int64_t>(input.size()), expected.data());
+  const Bytes expected = ReferenceEncode(input);
   CodecForceCpuLevel(CodecCpuLevelDetected());
   Bytes output(encodedLength + 64);
   const size_t base = (64 - reinterpret_cast<uintptr_t>(output.data()) % 64) % 64;
@@ -122,8 +123,7 @@ TEST_F(Base64Fast, DecodingLongTextsAtEveryOutputAlignment) {
   text[text.size() - 5000] = '*';
   text[text.size() - 3001] = '\n';
   text[text.size() - 2] = '=';
-  CodecForceCpuLevel(kCodecCpuPortable);
-  const Bytes expected = DecodeAt(text, 0);
+  const Bytes expected = ReferenceDecode(text);
   CodecForceCpuLevel(CodecCpuLevelDetected());
   Bytes output(static_cast<size_t>(Base64DecodedCapacity(static_cast<int64_t>(text.size()))) + 128);
   const size_t base = (64 - reinterpret_cast<uintptr_t>(output.data()) % 64) % 64;
@@ -133,6 +133,18 @@ TEST_F(Base64Fast, DecodingLongTextsAtEveryOutputAlignment) {
     ASSERT_EQ(used, static_cast<int64_t>(expected.size())) << "offset " << offset;
     ASSERT_TRUE(std::equal(expected.begin(), expected.end(), at)) << "output at 64-byte boundary + " << offset;
   }
+}
+
+// Forcing kCodecCpuSse must reach real SSSE3 kernels, not the stubs: on a
+// clean text they take every step while a whole one remains.
+TEST_F(Base64Fast, Ssse3KernelsTakeCleanText) {
+  if (CodecCpuLevelDetected() < kCodecCpuSse) GTEST_SKIP() << "no SSSE3 here";
+  const Bytes data(120, 0x5A);
+  Bytes text(160), back(120);
+  EXPECT_EQ(Base64EncodeSsse3(data.data(), 120, text.data()), 108);
+  int64_t written = 0;
+  EXPECT_EQ(Base64DecodeCleanSsse3(text.data(), 144, back.data(), &written), 144);
+  EXPECT_EQ(Bytes(back.begin(), back.begin() + written), Bytes(data.begin(), data.begin() + 108));
 }
 
 TEST_F(Base64Fast, DecodingWhereTheVectorPathMustStop) {
