@@ -414,10 +414,13 @@ def first_error(out):
     return lines[0][-300:]
 
 
-def ensure_build(build_dir, timeout):
+def ensure_build(build_dir, timeout, sanitize=False):
     if not (build_dir / "CMakeCache.txt").exists():
+        # The sanitized build catches the mutants that only overrun a block or
+        # misuse memory, which a plain build runs without a visible fault.
+        extra = ["-DLQM_SANITIZE=ON"] if sanitize else []
         status, _, out = run(["cmake", "-S", str(ROOT), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=Release",
-                              "-DLQM_BUILD_BENCHMARKS=OFF"], timeout)
+                              "-DLQM_BUILD_BENCHMARKS=OFF"] + extra, timeout)
         if status != "ok":
             sys.exit("configure failed:\n" + out[-3000:])
     # Everything once, so that the baseline's full ctest finds all it runs.
@@ -501,6 +504,8 @@ def main():
     p.add_argument("--resume", action="store_true", help="keep the results already in mutation.json")
     p.add_argument("--timeout", type=int, default=300, help="seconds per test command (a hang counts as killed)")
     p.add_argument("--build-timeout", type=int, default=900)
+    p.add_argument("--sanitize", action="store_true",
+                   help="configure a new build dir with ASan and UBSan (for rerunning survivors)")
     args = p.parse_args()
 
     folders = args.only or FOLDERS
@@ -523,7 +528,7 @@ def main():
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
     try:
-        ensure_build(build_dir, args.build_timeout)
+        ensure_build(build_dir, args.build_timeout, args.sanitize)
         baseline = binaries_hash(build_dir)
         state = {"seed": args.seed, "count": len(sample), "mutants": []}
         if args.resume and results_path.exists():

@@ -87,6 +87,20 @@ TEST(Base64, RoundTripsEveryLengthAndByte) {
   }
 }
 
+// What the command layer never passes but the entry points still answer
+// safely: no block with a length, or a negative length, reads as empty.
+TEST(Base64, AbsentBlockOrNegativeLengthReadsAsEmpty) {
+  for (bool encode : {true, false}) {
+    for (const auto& [present, given] : {std::pair{false, int64_t{5}}, std::pair{true, int64_t{-4}}}) {
+      unsigned char* buffer = present ? HeapCopy(FromText("Zm9v")) : nullptr;
+      int64_t length = given;
+      EXPECT_TRUE(encode ? EncodeBase64InPlace(&buffer, &length) : DecodeBase64InPlace(&buffer, &length));
+      EXPECT_EQ(length, 0) << encode << present;
+      TakeBlock(buffer, length);
+    }
+  }
+}
+
 TEST(Base64, RefusedMemoryLeavesTheBufferAsItWas) {
   for (bool encode : {true, false}) {
     const Bytes input = FromText("Zm9vYmFy");
