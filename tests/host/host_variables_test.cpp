@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -91,6 +92,16 @@ TEST_F(HostVariables, WrongKindsIndexesAndMissingSlotsGiveEmptyAnswers) {
   EXPECT_EQ(HostGetRealArrayElement(longs, 1), 0.0);
   EXPECT_EQ(HostGetLongVariable(longs) + HostGetTimeVariable(longs) + HostGetBlobVariable(longs, nullptr), 0);
   EXPECT_FALSE(HostGetBooleanVariable(longs) || HostResizeArray(longs, -1));
+  EXPECT_TRUE(HostResizeArray(longs, 2));  // already that size
+  // A record without elements, or whose handle holds no block, reads zero
+  // and is never resized.
+  char* noBlock = nullptr;
+  for (char** elements : {static_cast<char**>(nullptr), &noBlock}) {
+    HostVariable broken = longs;
+    broken.value.array.elements = elements;
+    EXPECT_EQ(HostGetLongArrayElement(broken, 1), 0);
+    EXPECT_FALSE(HostResizeArray(broken, 5));
+  }
   HostClearVariable(longs);
   HostVariable single = HostCreateVariable();
   HostSetLongVariable(single, 5);
@@ -170,6 +181,7 @@ TEST_F(HostVariables, VariablesByNameAreProcessOrInterprocess) {
   host_.SetVariable("vCount", Value::Longint(3));
   host_.SetVariable("<>vCount", Value::TextUtf8("shared"));
   host_.SetVariable("<>vList", Value::TextArray({u"", u"a"}));
+  const std::u16string longName(300, u'v');
   struct Case {
     const char16_t* name;
     Value expected;
@@ -180,12 +192,15 @@ TEST_F(HostVariables, VariablesByNameAreProcessOrInterprocess) {
       {u"<>vList", Value::TextArray({u"", u"a"})},
       {u"<>vMissing", Value::Undefined()},
       {u"vList", Value::Undefined()},  // only the interprocess one exists
+      {u"<vCount", Value::Undefined()},  // "<" alone names no interprocess variable
+      {longName.c_str(), Value::Undefined()},  // read up to 255 units
   };
   for (const Case& c : cases) {
     HostVariable v = HostGetVariableByName(c.name);
     EXPECT_EQ(HostGetLastError(), 0) << "an unknown name is no error";
     EXPECT_EQ(Read(v), c.expected);
   }
+  EXPECT_EQ(HostGetVariableByName(nullptr).kind, abi::kKindUndefined);
   // A fetched variable's content stays the host's: the plugin cannot free it.
   HostVariable shared = HostGetVariableByName(u"<>vCount");
   HostClearVariable(shared);
