@@ -122,9 +122,9 @@ HostVariable HostGetVariableByName(const char16_t* name);
 
 // The element count, -1 when the variable is no array.
 int32_t HostGetArraySize(const HostVariable& variable);
-// Resizes in place (dropped text elements are released, new ones zeroed) and
-// updates the record's count only on success. Write the record back to its
-// parameter with clearFirst = false.
+// Resizes a number or text array in place (dropped text elements are
+// released, new ones zeroed) and updates the record's count only on success;
+// false for other kinds. Write the record back with HostSetVariableParameter.
 bool HostResizeArray(HostVariable& variable, int32_t count);
 // Integer, longint and real arrays; a wrong kind or index reads 0.
 int32_t HostGetLongArrayElement(const HostVariable& variable, int32_t index);
