@@ -94,7 +94,7 @@ bool ResizeArrayTo(HostVariable& array, int32_t count) {
 // even the empty text could not be allocated.
 char* ReadLocalizedString(uint32_t id) {
   char* text = nullptr;
-  if (ReadSingleString(&text, id, true, 0) < 1) {
+  if (ReadSingleString(&text, id, true) < 1) {
     PluginFree(text);
     return nullptr;
   }
@@ -170,7 +170,7 @@ void LQM_ListOutputFormats(const PluginParameters& params) {
       const int n = kFirstListingParameter + i;
       arrays.array[i] = HostGetVariableParameter(params, n);
       ResizeArrayTo(arrays.array[i], count);
-      HostSetVariableParameter(params, n, arrays.array[i], false);
+      HostSetVariableParameter(params, n, arrays.array[i]);
     }
     int32_t index = 1;
     for (const OutputFormat& row : OutputFormatCatalog) {
@@ -183,7 +183,7 @@ void LQM_ListOutputFormats(const PluginParameters& params) {
   for (int i = 0; i < kListingParameterCount; ++i) {
     // Parameters 2 to 4 always go back; the optional ones only when given.
     if (i >= 3 && IsUndefined(arrays.kind[i])) continue;
-    HostSetVariableParameter(params, kFirstListingParameter + i, arrays.array[i], false);
+    HostSetVariableParameter(params, kFirstListingParameter + i, arrays.array[i]);
   }
 }
 
@@ -194,7 +194,7 @@ void LQM_GetFormatLabels(const PluginParameters& params) {
     for (int32_t family = 1; family <= kFormatFamilyCount; ++family)
       StoreLocalizedString(labels, family, kFamilyLabelBase + static_cast<uint32_t>(family));
   }
-  HostSetVariableParameter(params, 1, labels, false);
+  HostSetVariableParameter(params, 1, labels);
 }
 
 void LQM_GetFormatNames(const PluginParameters& params) {
@@ -219,6 +219,6 @@ void LQM_GetFormatNames(const PluginParameters& params) {
     }
     for (char* name : nameOfRow) PluginFree(name);
   }
-  HostSetVariableParameter(params, 1, codes, false);
-  HostSetVariableParameter(params, 2, names, false);
+  HostSetVariableParameter(params, 1, codes);
+  HostSetVariableParameter(params, 2, names);
 }

@@ -102,21 +102,15 @@ bool IsArrayKind(uint8_t kind) {
   }
 }
 
-// Byte size of one element in an array's elements handle; 0 for kinds whose
-// elements the plugin never touches.
+// Byte size of one element in an array's elements handle. The plugin reads,
+// writes and resizes number and text arrays only; 0 for every other kind,
+// whose arrays it never resizes.
 size_t ElementSize(uint8_t kind) {
   switch (kind) {
     case abi::kKindRealArray: return abi::kRealElementSize;
     case abi::kKindIntegerArray: return abi::kIntegerElementSize;
-    case abi::kKindLongintArray:
-    case abi::kKindTimeArray: return abi::kLongintElementSize;
+    case abi::kKindLongintArray: return abi::kLongintElementSize;
     case abi::kKindTextArray: return abi::kTextElementSize;
-    case abi::kKindDateArray: return 6;
-    case abi::kKindPictureArray:
-    case abi::kKindPointerArray:
-    case abi::kKindObjectArray: return 8;
-    case abi::kKindBlobArray: return 12;
-    case abi::kKindArray2D: return 16;
     default: return 0;
   }
 }
@@ -141,8 +135,6 @@ char* ElementAddress(const HostVariable& variable, uint8_t kind, int32_t index) 
 void HostSetCallback(void* callback) {
   gHostCallback = reinterpret_cast<abi::HostCallbackFunction>(callback);
 }
-
-bool HostHasCallback() { return gHostCallback != nullptr; }
 
 int16_t HostGetLastError() { return tLastError; }
 
@@ -182,15 +174,9 @@ HostVariable HostGetVariableParameter(const PluginParameters& params, int n) {
   return variable;
 }
 
-void HostSetVariableParameter(const PluginParameters& params, int n, const HostVariable& variable,
-                              bool clearFirst) {
+void HostSetVariableParameter(const PluginParameters& params, int n, const HostVariable& variable) {
   void* slot = ParameterSlot(params, n);
   if (slot == nullptr) return;
-  if (clearFirst) {
-    CallbackBlock call;
-    call.block.ptr1 = slot;
-    Call(abi::kClearVariable, call.block);
-  }
   // Kind and filler, then the union member that belongs to the kind.
   auto* target = static_cast<HostVariable*>(slot);
   target->kind = variable.kind;
@@ -263,31 +249,10 @@ int64_t HostConvertCharset(const void* src, int64_t srcBytes, int64_t srcSet, vo
 // Variables
 // ---------------------------------------------------------------------------
 
-HostVariable HostCreateVariable(VariableKind kind) {
+HostVariable HostCreateVariable() {
   HostVariable variable;
   std::memset(&variable, 0, sizeof variable);
-  variable.kind = kind;
-  if (kind == abi::kKindText) {
-    HostText empty = HostCreateText(u"");
-    StoreUnaligned(&variable.value.text, empty);
-  } else if (kind == abi::kKindBlob) {
-    abi::BlobRecord blob{0, HostNewHandle(0)};
-    StoreUnaligned(&variable.value.blob, blob);
-  } else if (IsArrayKind(kind) && ElementSize(kind) != 0) {
-    const size_t elementSize = ElementSize(kind);
-    abi::ArrayRecord array{0, HostNewHandle(static_cast<int64_t>(elementSize)), 0};
-    if (array.elements != nullptr) {
-      if (void* bytes = HostLockHandle(array.elements)) {
-        std::memset(bytes, 0, elementSize);
-        if (kind == abi::kKindTextArray) {
-          HostText empty = HostCreateText(u"");
-          std::memcpy(bytes, &empty, sizeof empty);
-        }
-        HostUnlockHandle(array.elements);
-      }
-    }
-    StoreUnaligned(&variable.value.array, array);
-  }
+  variable.kind = abi::kKindUndefined;
   return variable;
 }
 
@@ -310,11 +275,6 @@ VariableKind HostGetVariableKind(const HostVariable& variable) {
 
 void HostSetLongVariable(HostVariable& variable, int32_t value) {
   variable.kind = abi::kKindLongint;
-  StoreUnaligned(&variable.value.longint, value);
-}
-
-void HostSetTimeVariable(HostVariable& variable, int32_t value) {
-  variable.kind = abi::kKindTime;
   StoreUnaligned(&variable.value.longint, value);
 }
 

@@ -43,7 +43,6 @@ using lqm::abi::VariableKind;
 
 // Keeps the callback taken from the host's initialisation block.
 void HostSetCallback(void* callback);
-bool HostHasCallback();
 // The error code of the calling thread's last callback, 0 for success.
 int16_t HostGetLastError();
 
@@ -62,11 +61,10 @@ uint16_t HostGetShortParameter(const PluginParameters& params, int n);
 HostText HostGetTextParameter(const PluginParameters& params, int n);
 // A copy of the variable record (kind 5 when the slot is missing).
 HostVariable HostGetVariableParameter(const PluginParameters& params, int n);
-// Writes a variable back into parameter N, releasing the old contents first
-// when clearFirst is set. Use clearFirst = false when `variable` still shares
-// storage with the parameter (an array resized in place).
-void HostSetVariableParameter(const PluginParameters& params, int n, const HostVariable& variable,
-                              bool clearFirst);
+// Writes a variable record back into parameter N without releasing what the
+// slot held: every caller hands back the parameter's own variable (an array
+// resized in place shares its storage with the slot).
+void HostSetVariableParameter(const PluginParameters& params, int n, const HostVariable& variable);
 // The handle of BLOB parameter N, still 4D's (the SDK's
 // PA_GetBlobHandleParameter): its bytes can be read in place through
 // *handle, its size with HostGetHandleSize. Null for an empty BLOB or a
@@ -92,7 +90,8 @@ int64_t HostConvertCharset(const void* src, int64_t srcBytes, int64_t srcSet, vo
 // Variables
 // ---------------------------------------------------------------------------
 
-HostVariable HostCreateVariable(VariableKind kind);
+// An undefined variable, to be given a value by one of the setters below.
+HostVariable HostCreateVariable();
 // Releases what the variable holds; it becomes undefined.
 void HostClearVariable(HostVariable& variable);
 // The kind, with legacy text kinds reported as text and text array.
@@ -100,7 +99,6 @@ VariableKind HostGetVariableKind(const HostVariable& variable);
 // Setters take ownership of `text` and of the new BLOB copy. They do not
 // release the old contents: set only variables created undefined.
 void HostSetLongVariable(HostVariable& variable, int32_t value);
-void HostSetTimeVariable(HostVariable& variable, int32_t value);
 void HostSetTextVariable(HostVariable& variable, HostText text);
 // False, with the error word set and the variable unchanged, for a length a
 // BLOB record cannot hold (negative or over 2^31 - 1 bytes); false also when
@@ -124,9 +122,9 @@ HostVariable HostGetVariableByName(const char16_t* name);
 
 // The element count, -1 when the variable is no array.
 int32_t HostGetArraySize(const HostVariable& variable);
-// Resizes in place (dropped text elements are released, new ones zeroed) and
-// updates the record's count only on success. Write the record back to its
-// parameter with clearFirst = false.
+// Resizes a number or text array in place (dropped text elements are
+// released, new ones zeroed) and updates the record's count only on success;
+// false for other kinds. Write the record back with HostSetVariableParameter.
 bool HostResizeArray(HostVariable& variable, int32_t count);
 // Integer, longint and real arrays; a wrong kind or index reads 0.
 int32_t HostGetLongArrayElement(const HostVariable& variable, int32_t index);

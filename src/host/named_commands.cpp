@@ -52,7 +52,7 @@ struct CommandArguments {
 
   HostVariable& Add() {
     HostVariable& variable = variables[count++];
-    variable = HostCreateVariable(kKindUndefined);
+    variable = HostCreateVariable();
     return variable;
   }
   // A text argument: a 4D text made from UTF-8, owned by the variable.
@@ -123,8 +123,7 @@ int32_t RunOpenResourceFile(const char* path) {
   return HostGetTimeVariable(result);
 }
 
-bool RunGetResource(const char* type, uint32_t number, int32_t docRef, char** data, int64_t* length,
-                    int64_t extra) {
+bool RunGetResource(const char* type, uint32_t number, char** data, int64_t* length, int64_t extra) {
   *length = 0;
   if (number == 0xFFFFFFFFu) return false;
   const int32_t command = CachedCommandId(kCommandGetResource);
@@ -133,7 +132,6 @@ bool RunGetResource(const char* type, uint32_t number, int32_t docRef, char** da
   if (!arguments.AddText(type)) return false;
   HostSetLongVariable(arguments.Add(), static_cast<int32_t>(number));
   HostSetBlobVariable(arguments.Add(), nullptr, 0);
-  if (docRef != 0) HostSetTimeVariable(arguments.Add(), docRef);
   CommandResult result(command, arguments);
   if (!result.ok) return false;
   const HostVariable& blob = arguments.variables[2];

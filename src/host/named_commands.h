@@ -25,8 +25,7 @@ int32_t RunOpenResourceFile(const char* path);
 // "GET RESOURCE": the resource's bytes copied into a new C-heap buffer of
 // length + extra bytes (*data, *length = data bytes). False when nothing was
 // found: the command is unavailable, fails, or gives an empty BLOB.
-bool RunGetResource(const char* type, uint32_t number, int32_t docRef, char** data, int64_t* length,
-                    int64_t extra);
+bool RunGetResource(const char* type, uint32_t number, char** data, int64_t* length, int64_t extra);
 
 // "PLATFORM PROPERTIES": fills up to three values in order, stopping at the
 // first that does not come back as a longint; returns how many were read

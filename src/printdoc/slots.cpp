@@ -100,8 +100,8 @@ void LQM_SetSlotText(const PluginParameters& params) {
 void LQM_SlotStub6(const PluginParameters& params) {
   const HostVariable first = HostGetVariableParameter(params, 2);
   const HostVariable second = HostGetVariableParameter(params, 3);
-  HostSetVariableParameter(params, 2, first, false);
-  if (HostGetVariableKind(second) != lqm::abi::kKindUndefined) HostSetVariableParameter(params, 3, second, false);
+  HostSetVariableParameter(params, 2, first);
+  if (HostGetVariableKind(second) != lqm::abi::kKindUndefined) HostSetVariableParameter(params, 3, second);
   ReturnText(params, "");
 }
 

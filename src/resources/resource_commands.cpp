@@ -21,14 +21,14 @@ constexpr char kSealedTextKey[] = "583914_27";
 
 void ReturnLocalizedString(const PluginParameters& params, int32_t item) {
   char* text = nullptr;
-  if (item >= 1 && item <= 4) ReadStringListItem(&text, kLocalizedStrings, item, false, 0);
+  if (item >= 1 && item <= 4) ReadStringListItem(&text, kLocalizedStrings, item, false);
   ReturnText(params, text ? text : "");
   PluginFree(text);
 }
 
 void ReturnDataBlock(const PluginParameters& params, int32_t n) {
   HostHandle block = nullptr;
-  if (n >= 1 && n <= 4) block = ReadResourceToHandle("xpdt", kFirstDataBlock + n - 1, 0, 0);
+  if (n >= 1 && n <= 4) block = ReadResourceToHandle("xpdt", kFirstDataBlock + n - 1, 0);
   if (block == nullptr) {
     ReturnBlob(params, nullptr, 0);
     return;
@@ -43,7 +43,7 @@ void ReturnDataBlock(const PluginParameters& params, int32_t n) {
 void ReturnSealedText(const PluginParameters& params, uint32_t number, const char* key,
                       int16_t keyLength) {
   char* buffer = nullptr;
-  const int64_t size = ReadResourceToBuffer(&buffer, "TEXT", number, 0, 1);
+  const int64_t size = ReadResourceToBuffer(&buffer, "TEXT", number, 1);
   int64_t length = size - 1;
   if (size > 1) {
     auto* bytes = reinterpret_cast<unsigned char*>(buffer);

@@ -70,8 +70,6 @@ void ResourcesShutdown() { ReleaseCaches(); }
 
 bool ResourceFilesOpen() { return gResourceFileCount > 0; }
 
-int32_t ResourceFileCount() { return gResourceFileCount; }
-
 uint16_t TestPathName(const char* path) { return RunTestPathName(path); }
 
 bool OpenPluginResourceFile(const char* path) {
@@ -82,17 +80,16 @@ bool OpenPluginResourceFile(const char* path) {
   return true;
 }
 
-int64_t ReadResourceToBuffer(char** buffer, const char* type, uint32_t number, int32_t docRef,
-                             uint16_t extra) {
-  if (!ResourceFilesOpen() && docRef < 1) return 0;
+int64_t ReadResourceToBuffer(char** buffer, const char* type, uint32_t number, uint16_t extra) {
+  if (!ResourceFilesOpen()) return 0;
   int64_t length = 0;
-  if (!RunGetResource(type, number, docRef, buffer, &length, extra)) return 0;
+  if (!RunGetResource(type, number, buffer, &length, extra)) return 0;
   return length + extra;
 }
 
-HostHandle ReadResourceToHandle(const char* type, uint32_t number, int32_t docRef, uint16_t extra) {
+HostHandle ReadResourceToHandle(const char* type, uint32_t number, uint16_t extra) {
   char* data = nullptr;
-  const int64_t size = ReadResourceToBuffer(&data, type, number, docRef, extra);
+  const int64_t size = ReadResourceToBuffer(&data, type, number, extra);
   HostHandle handle = nullptr;
   if (size > 0) {
     handle = HostNewHandle(size);
@@ -109,9 +106,9 @@ HostHandle ReadResourceToHandle(const char* type, uint32_t number, int32_t docRe
   return handle;
 }
 
-int64_t ReadStringListItem(char** out, uint32_t number, int32_t index, bool convert, int32_t docRef) {
+int64_t ReadStringListItem(char** out, uint32_t number, int32_t index, bool convert) {
   char* data = nullptr;
-  const int64_t n = ReadResourceToBuffer(&data, "STR#", number, docRef, 0);
+  const int64_t n = ReadResourceToBuffer(&data, "STR#", number, 0);
   int64_t size = 0;
   if (n >= 3) {
     int16_t count;
@@ -134,9 +131,9 @@ int64_t ReadStringListItem(char** out, uint32_t number, int32_t index, bool conv
   return size > 0 ? size : StoreResult(out, "", 1);
 }
 
-int64_t ReadSingleString(char** out, uint32_t number, bool convert, int32_t docRef) {
+int64_t ReadSingleString(char** out, uint32_t number, bool convert) {
   char* data = nullptr;
-  const int64_t n = ReadResourceToBuffer(&data, "STR ", number, docRef, 0);
+  const int64_t n = ReadResourceToBuffer(&data, "STR ", number, 0);
   int64_t size = 0;
   if (n >= 1 && static_cast<unsigned char>(data[0]) < n)
     size = TakePrefixedString(out, data, 0, convert);
@@ -144,9 +141,9 @@ int64_t ReadSingleString(char** out, uint32_t number, bool convert, int32_t docR
   return size > 0 ? size : StoreResult(out, "", 1);
 }
 
-int64_t ReadVersionString(char** out, uint32_t number, bool longForm, bool convert, int32_t docRef) {
+int64_t ReadVersionString(char** out, uint32_t number, bool longForm, bool convert) {
   char* data = nullptr;
-  const int64_t n = ReadResourceToBuffer(&data, "vers", number, docRef, 0);
+  const int64_t n = ReadResourceToBuffer(&data, "vers", number, 0);
   int64_t size = 0;
   if (n > 6) {
     int64_t offset = 6;
@@ -177,12 +174,12 @@ const char* LoadCachedText(char*& cache, CacheFiller fill, char* dest, int64_t c
 
 const char* LoadInfoString(char* dest, int64_t capacity) {
   return LoadCachedText(gStringListText,
-                        [](char** cache) { ReadStringListItem(cache, 20015, 1, true, 0); }, dest,
+                        [](char** cache) { ReadStringListItem(cache, 20015, 1, true); }, dest,
                         capacity);
 }
 
 const char* LoadVersionText(char* dest, int64_t capacity) {
   return LoadCachedText(gVersionText,
-                        [](char** cache) { ReadVersionString(cache, 1, false, true, 0); }, dest,
+                        [](char** cache) { ReadVersionString(cache, 1, false, true); }, dest,
                         capacity);
 }

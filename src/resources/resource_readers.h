@@ -22,7 +22,6 @@ void ResourcesShutdown();
 // True once a resource file of the plugin is open: the readers below then
 // read without being named a file.
 bool ResourceFilesOpen();
-int32_t ResourceFileCount();
 
 // "Test Path Name" on a path: 1 document, 0 folder, 65535 on failure.
 uint16_t TestPathName(const char* path);
@@ -32,16 +31,15 @@ bool OpenPluginResourceFile(const char* path);
 
 // The resource's bytes followed by `extra` unwritten bytes in *buffer
 // (allocated or reallocated); returns data length + extra, or 0 when the
-// resource was not found. Without an explicit file (docRef < 1) nothing is
-// read before a resource file of the plugin is open.
-int64_t ReadResourceToBuffer(char** buffer, const char* type, uint32_t number, int32_t docRef,
-                             uint16_t extra);
+// resource was not found. Nothing is read before a resource file of the
+// plugin is open: the readers search the open files, never a named one.
+int64_t ReadResourceToBuffer(char** buffer, const char* type, uint32_t number, uint16_t extra);
 // The same into a new 4D memory block; null when not found.
-HostHandle ReadResourceToHandle(const char* type, uint32_t number, int32_t docRef, uint16_t extra);
+HostHandle ReadResourceToHandle(const char* type, uint32_t number, uint16_t extra);
 
-int64_t ReadStringListItem(char** out, uint32_t number, int32_t index, bool convert, int32_t docRef);
-int64_t ReadSingleString(char** out, uint32_t number, bool convert, int32_t docRef);
-int64_t ReadVersionString(char** out, uint32_t number, bool longForm, bool convert, int32_t docRef);
+int64_t ReadStringListItem(char** out, uint32_t number, int32_t index, bool convert);
+int64_t ReadSingleString(char** out, uint32_t number, bool convert);
+int64_t ReadVersionString(char** out, uint32_t number, bool longForm, bool convert);
 
 // Copy the cached texts (filled on first use) into dest, which holds
 // `capacity` bytes; a text that does not fit gives the empty string. The

@@ -126,6 +126,8 @@ TEST(Envelope, MarkerInThePlaintextTailCutsIt) {
   // 16 bytes (a multiple of 8): a marker anywhere in the last 16 bytes cuts.
   const Bytes plain = FromText("abcdef/*pdghijkl");
   EXPECT_EQ(Crypt(Crypt(plain, key, true, false), key, false, false), FromText("abcdef"));
+  // A marker at the very start leaves nothing.
+  EXPECT_EQ(Crypt(Crypt(FromText("/*pdabcd"), key, true, false), key, false, false), Bytes());
   // Further back than 16 bytes from the sealed end the marker stays.
   const Bytes early = FromText("ab/*pdcdefghijklmnopqrst");
   EXPECT_EQ(Crypt(Crypt(early, key, true, false), key, false, false), early);

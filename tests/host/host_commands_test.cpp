@@ -57,7 +57,7 @@ class HostCommands : public testing::Test {
   }
   // "Test path name" on a path in the emulated syntax.
   int32_t TestPath(const std::u16string& path) {
-    HostVariable arg = HostCreateVariable(abi::kKindUndefined);
+    HostVariable arg = HostCreateVariable();
     HostSetTextVariable(arg, HostCreateText(path.c_str()));
     HostVariable result = HostExecuteCommand(476, &arg, 1);
     EXPECT_EQ(HostGetLastError(), 0);
@@ -95,7 +95,7 @@ TEST_F(HostCommands, FailuresSetTheErrorWord) {
 // A command whose argument list could not be made never runs; its result
 // must not pass for a value (kind 0 reads as a legacy text).
 TEST_F(HostCommands, AnArgumentListThatCannotBeMadeFailsWithAnUndefinedResult) {
-  HostVariable arg = HostCreateVariable(abi::kKindUndefined);
+  HostVariable arg = HostCreateVariable();
   HostSetLongVariable(arg, 0);
   host_.InjectFault({lqm::host::FaultKind::kHandle, 1, false});
   HostVariable result = HostExecuteCommand(494, &arg, 1);
@@ -109,13 +109,13 @@ TEST_F(HostCommands, AnArgumentListThatCannotBeMadeFailsWithAnUndefinedResult) {
 // A BLOB record holds a 32-bit length: a longer one is refused, not cut.
 TEST_F(HostCommands, ABlobVariableRefusesALengthItCannotHold) {
   for (int64_t length : {int64_t{-1}, int64_t{INT32_MAX} + 1, int64_t{1} << 32}) {
-    HostVariable blob = HostCreateVariable(abi::kKindUndefined);
+    HostVariable blob = HostCreateVariable();
     EXPECT_FALSE(HostSetBlobVariable(blob, "x", length)) << length;
     EXPECT_NE(HostGetLastError(), 0);
     EXPECT_EQ(HostGetVariableKind(blob), abi::kKindUndefined);
     HostClearVariable(blob);
   }
-  HostVariable blob = HostCreateVariable(abi::kKindUndefined);
+  HostVariable blob = HostCreateVariable();
   EXPECT_TRUE(HostSetBlobVariable(blob, "xyz", 3));
   HostClearVariable(blob);
 }
