@@ -15,6 +15,19 @@
 namespace {
 
 namespace abi = lqm::abi;
+
+// These numbers are 4D's, not ours. The development host takes them from the
+// same header as the plugin, so no call through it could notice one edited
+// by mistake; only this list, copied from 4D's interface, does.
+static_assert(abi::kGetVariable == -19 && abi::kGetInterprocessVariable == -125 && abi::kClearVariable == -410 &&
+              abi::kConvertString == -424 && abi::kGet4DFolder == -427 && abi::kHandleManager == -434 &&
+              abi::kGetCommandId == -506 && abi::kCreateUnistring == -612 && abi::kSetUnistring == -613 &&
+              abi::kDisposeUnistring == -614 && abi::kVariableToString == -615 &&
+              abi::kExecuteCommandById == -636 && abi::kConvertCharsetToCharset == -675);
+static_assert(abi::kBlobMeasureOrCopy == 4 && abi::kBlobFromBytes == 5 && abi::kHandleNew == 1 &&
+              abi::kHandleDispose == 2 && abi::kHandleSetSize == 3 && abi::kHandleGetSize == 4 &&
+              abi::kHandleLock == 5 && abi::kHandleUnlock == 6 && abi::kHandleGetState == 7 &&
+              abi::kHandleSetState == 8 && abi::kFolderRequestTag == 0x47344446);
 using lqm::host::Host;
 
 abi::EngineBlock ZeroBlock() {
