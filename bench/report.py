@@ -61,7 +61,6 @@ TARGETS = [
      "avx2"),
     ("CRC-32 vs zlib (1 MiB)", "crc32:ours", "crc32:zlib", IN_CACHE, 1.0, "portable"),
     ("CRC-32 vs zlib (64 MiB)", "crc32:ours", "crc32:zlib", IN_MEMORY, 1.0, "portable"),
-    ("CRC-32 vs ISA-L's 128-bit fold (64 KiB)", "crc32:ours", "crc32:isal-128", 65536, 0.9, "sse"),
     ("CRC-32 vs ISA-L's 128-bit fold (1 MiB)", "crc32:ours", "crc32:isal-128", IN_CACHE, 0.9, "sse"),
     ("CRC-32 vs ISA-L's 128-bit fold (64 MiB)", "crc32:ours", "crc32:isal-128", IN_MEMORY, 0.9, "sse"),
     ("CRC-16 model 0 vs ISA-L t10dif (1 MiB)", "crc16-model0:ours", "crc16-model0:isal-t10dif", IN_CACHE, 0.8, "top"),
