@@ -97,6 +97,22 @@ void KeepFreedMemory() {
 #endif
 }
 
+// The timed calls of every command case. The BLOBs move into the call's
+// handles and come back in the outcome, as 4D hands its BLOB handles over:
+// no host copy of the input per call.
+void TimeCalls(benchmark::State& state, int32_t routine, std::vector<host::Value> args, size_t bytes) {
+  for (auto _ : state) {
+    host::CallOutcome outcome = LoadedHost().Call(routine, std::move(args));
+    if (!outcome.ok()) {
+      state.SkipWithError(outcome.error.c_str());
+      return;
+    }
+    benchmark::DoNotOptimize(outcome.result);
+    args = std::move(outcome.args);
+  }
+  SetThroughput(state, bytes);
+}
+
 void RunCommand(benchmark::State& state, int32_t routine, std::vector<host::Value> (*arguments)(const BenchBytes&)) {
   if (&LoadedHost() == nullptr) {
     state.SkipWithError("plugin not found");
@@ -112,18 +128,7 @@ void RunCommand(benchmark::State& state, int32_t routine, std::vector<host::Valu
     host::CallOutcome outcome = LoadedHost().Call(routine, std::move(args));
     args = std::move(outcome.args);
   }
-  for (auto _ : state) {
-    // The BLOBs move into the call's handles and come back in the outcome,
-    // as 4D hands its BLOB handles over: no host copy of the input per call.
-    host::CallOutcome outcome = LoadedHost().Call(routine, std::move(args));
-    if (!outcome.ok()) {
-      state.SkipWithError(outcome.error.c_str());
-      return;
-    }
-    benchmark::DoNotOptimize(outcome.result);
-    args = std::move(outcome.args);
-  }
-  SetThroughput(state, data.size());
+  TimeCalls(state, routine, std::move(args), data.size());
 }
 
 std::vector<host::Value> CrcArguments(const BenchBytes& data) {
@@ -195,16 +200,7 @@ void RunCommandThreads(benchmark::State& state, int32_t routine,
     host::CallOutcome outcome = LoadedHost().Call(routine, std::move(args));
     args = std::move(outcome.args);
   }
-  for (auto _ : state) {
-    host::CallOutcome outcome = LoadedHost().Call(routine, std::move(args));
-    if (!outcome.ok()) {
-      state.SkipWithError(outcome.error.c_str());
-      return;
-    }
-    benchmark::DoNotOptimize(outcome.result);
-    args = std::move(outcome.args);
-  }
-  SetThroughput(state, data.size());
+  TimeCalls(state, routine, std::move(args), data.size());
 }
 
 std::vector<host::Value> BlobAsIs(const BenchBytes& data) { return {host::Value::Blob(data)}; }

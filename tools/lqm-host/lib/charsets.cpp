@@ -273,13 +273,17 @@ std::string Utf16ToUtf8Impl(std::u16string_view utf16, bool loose) {
     } else if (IsSurrogate(c) && !loose) {
       c = kReplacement;
     }
-    uint8_t bytes[4];
-    size_t n = EncodeUtf8(c, bytes, sizeof bytes);
-    out.append(reinterpret_cast<char*>(bytes), n);
+    AppendUtf8(out, c);
   }
   return out;
 }
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t c) {
+  uint8_t bytes[4];
+  const size_t n = EncodeUtf8(c, bytes, sizeof bytes);
+  out.append(reinterpret_cast<char*>(bytes), n);
+}
 
 std::string Utf16ToUtf8(std::u16string_view utf16) { return Utf16ToUtf8Impl(utf16, false); }
 std::string Utf16ToLooseUtf8(std::u16string_view utf16) { return Utf16ToUtf8Impl(utf16, true); }

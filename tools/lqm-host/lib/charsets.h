@@ -40,6 +40,9 @@ int MacRomanFromUnicode(char32_t character);
 // accepts the 3-byte forms of surrogates.
 char32_t DecodeUtf8Character(const uint8_t* s, size_t n, size_t& taken, bool loose);
 
+// Appends one code point (or lone surrogate, in its 3-byte form) as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-8 to UTF-16 (invalid sequences become U+FFFD). `loose` reads the
 // 3-byte forms of surrogates as those single units, which is how the JSON
 // reader of loose_json.h keeps an unpaired \ud800 escape.

@@ -42,25 +42,6 @@ struct Reader {
     return true;
   }
 
-  // One code point (or lone surrogate) in the UTF-8 form described above.
-  static void Append(std::string& out, char32_t c) {
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-
   bool Escape(std::string& out) {
     if (at >= s.size()) return false;
     const char c = s[at++];
@@ -76,12 +57,12 @@ struct Reader {
       char32_t next;
       if (!Hex4(next)) return false;
       if (next >= 0xDC00 && next <= 0xDFFF) {
-        Append(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
         return true;
       }
       at = low - 2;  // not a pair: the second escape is read on its own
     }
-    Append(out, unit);
+    AppendUtf8(out, unit);
     return true;
   }
 
