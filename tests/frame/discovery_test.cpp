@@ -11,6 +11,7 @@
 // the host's statistics count the 4D commands that ran.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,30 @@ TEST_F(Discovery, BaseFoldersTooLongForThePathBuffersFailWithoutTestingAPath) {
   EXPECT_FALSE(Call(kGetInfoString).result.has_value());
   EXPECT_EQ(Runs("Test path name"), testsBefore) << "a cut or empty base was looked up";
   fs::current_path(workingFolder);
+}
+
+// The main file's path exactly fills the path buffers (511 bytes and the
+// terminator) and is found; one byte longer, discovery fails.
+TEST_F(Discovery, ABundlePathThatExactlyFillsThePathBuffersIsFound) {
+  const size_t belowBase =
+      std::strlen("Plugins\\VarnelFolioforge.bundle\\Contents\\Windows64\\VarnelFolioforge.rsr");
+  for (const size_t length : {size_t{511}, size_t{512}}) {
+    SCOPED_TRACE(length);
+    TempAppFolder folder;
+    fs::path base = folder.root();
+    host().Select(-2);
+    host().Select(-1);
+    Configure(Platform::kWindows, true, 0, false, base);
+    // Each folder added to the base adds its name and a separator.
+    size_t missing = length - belowBase - host().EmulatedPath(base).size();
+    ASSERT_GE(missing, 160u);
+    for (; missing > 150; missing -= 101) base /= std::string(100, 'p');
+    base /= std::string(missing - 1, 'q');
+    WriteBundle(base, false);
+    Configure(Platform::kWindows, true, 0, false, base);
+    ASSERT_EQ(host().EmulatedPath(base).size() + belowBase, length);
+    EXPECT_EQ(Version(), Text(length == 511 ? "1.0.0-windows" : ""));
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -91,6 +91,28 @@ TEST_F(Texts, ConversionsSizeTerminateAndShrink) {
   }
 }
 
+// A host that reports every byte it was offered as written (one that counts
+// a terminator of its own, say) leaves no room for the plugin's terminator:
+// the last unit gives way, and nothing is written past the buffer.
+void LQM_CALLCONV FillingHost(int16_t selector, lqm::abi::EngineBlock* block) {
+  if (selector != lqm::abi::kConvertCharsetToCharset) return;
+  std::memset(block->ptr2, 'x', static_cast<size_t>(block->param3));
+  block->error = 0;
+}
+
+TEST_F(Texts, AHostThatFillsTheWholeBufferCostsTheLastUnitNotAnOverrun) {
+  HostSetCallback(reinterpret_cast<void*>(&FillingHost));
+  const std::string two = Utf16Bytes(u"ab");  // UTF-8 room: 7 bytes
+  char* buffer = nullptr;
+  ASSERT_EQ(Utf16ToUtf8(two.data(), 4, &buffer, true), 7);
+  EXPECT_EQ(std::string(buffer, 7), std::string("xxxxxx\0", 7));
+  ASSERT_EQ(Utf16ToUtf8Text(two.data(), 4, &buffer), 6);
+  EXPECT_EQ(std::string(buffer, 7), std::string("xxxxxx\0", 7)) << "terminator after the text";
+  ASSERT_EQ(Utf8ToUtf16("ab", 2, &buffer, true), 6);  // UTF-16 room: 6 bytes
+  EXPECT_EQ(std::string(buffer, 6), std::string("xxxx\0\0", 6));
+  PluginFree(buffer);
+}
+
 TEST_F(Texts, FolderPathsThatDoNotFitGiveTheEmptyString) {
   lqm::host::Settings s = host_.GetSettings();
   s.platform = lqm::host::Platform::kWindows;

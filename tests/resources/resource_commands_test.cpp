@@ -186,6 +186,8 @@ std::vector<ContentCase> ContentCases() {
       {"sealed text of 0 bytes", "resource \"TEXT\" 20601 hex { }", kGetSealedText, Text("")},
       {"a TEXT too short to be an envelope gives its decoded bytes", "resource \"TEXT\" 20601 utf8 \"TWFu\"",
        kGetSealedText, Text("Man")},
+      {"a TEXT of one byte is never handed back as stored", "resource \"TEXT\" 20601 utf8 \"Q\"",
+       kGetSealedText, Text("")},
   };
 }
 
