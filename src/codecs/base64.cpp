@@ -35,6 +35,7 @@
 #include "codecs/codec_cpu.h"
 #include "base/plugin_heap.h"
 
+using lqm::base64::IsLineBreak;
 using lqm::base64::kBase64Alphabet;
 using lqm::base64::kDecodeTable;
 using lqm::base64::kEncodePairs;
@@ -87,8 +88,6 @@ inline void StoreLowFirst(unsigned char* out, Word value) {
   for (size_t index = 0; index < sizeof value; ++index) out[index] = static_cast<unsigned char>(value >> 8 * index);
 #endif
 }
-
-inline bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
 
 // Decodes whole groups of four alphabet characters, one table lookup per
 // character and one test per run of groups, up to the first group that holds

@@ -91,8 +91,6 @@ LQM_TARGET_AVX2 inline __attribute__((always_inline)) uint32_t DecodeStep(const 
   return outside;
 }
 
-bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
-
 }  // namespace
 
 LQM_TARGET_AVX2 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_t length, unsigned char* output,
@@ -117,15 +115,8 @@ LQM_TARGET_AVX2 int64_t Base64DecodeCleanAvx2(const unsigned char* input, int64_
       output += 24;
       continue;
     }
-    // The whole groups before the first character outside the alphabet; the
-    // bytes stored after them are overwritten by what follows.
-    const int clean = __builtin_ctz(outside);
-    output += clean / 4 * 3;
-    done += clean / 4 * 4;
-    if (clean % 4 != 0) break;
-    const int64_t breakStart = done;
-    while (done < length && IsLineBreak(input[done])) ++done;
-    if (done == breakStart) break;  // "=" or another character: the scalar rules decide
+    const int64_t breakStart = TakeCleanGroupsAndBreaks(outside, input, length, &done, &output);
+    if (breakStart < 0) break;
     const int64_t lineLength = lineStart >= 0 ? breakStart - lineStart : -1;
     const int64_t breakLength = done - breakStart;
     lineStart = done;

@@ -14,6 +14,30 @@
 
 #include <cstdint>
 
+#include "codecs/base64_tables.h"
+
+// The hand-over inside a decoding kernel after a step met a character
+// outside the alphabet (bit i of `outside`: character i of the step at
+// input + *done). Takes the whole groups before it (the bytes the step
+// stored after them are overwritten by what follows), then, when that
+// character starts a run of CR and LF right after a whole group, the run.
+// Returns where the run began, or -1 when the kernel must stop at the
+// character: an open group, "=" or anything else is for the scalar rules.
+// Always inlined: it sits inside the vector loops, which keep their
+// constants in registers across it.
+inline __attribute__((always_inline)) int64_t TakeCleanGroupsAndBreaks(uint32_t outside,
+                                                                      const unsigned char* input,
+                                                                      int64_t length, int64_t* done,
+                                                                      unsigned char** output) {
+  const int clean = __builtin_ctz(outside);
+  *output += clean / 4 * 3;
+  *done += clean / 4 * 4;
+  if (clean % 4 != 0) return -1;
+  const int64_t breakStart = *done;
+  while (*done < length && lqm::base64::IsLineBreak(input[*done])) ++*done;
+  return *done == breakStart ? -1 : breakStart;
+}
+
 // Encodes 24 input bytes to 32 characters per step while at least 32 input
 // bytes remain (each step reads 28). Returns the input bytes consumed, a
 // multiple of 24; the output holds 4/3 as many characters.

@@ -33,8 +33,6 @@ LQM_TARGET_SSSE3 inline __m128i LoadTable(const NibbleTable& table) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data()));
 }
 
-bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
-
 }  // namespace
 
 LQM_TARGET_SSSE3 int64_t Base64EncodeSsse3(const unsigned char* input, int64_t length, unsigned char* output) {
@@ -132,17 +130,7 @@ LQM_TARGET_SSSE3 int64_t Base64DecodeCleanSsse3(const unsigned char* input, int6
       output += 12;
       continue;
     }
-    // The whole groups before the first character outside the alphabet; the
-    // bytes stored after them are overwritten by what follows.
-    const int clean = __builtin_ctz(outside);
-    output += clean / 4 * 3;
-    done += clean / 4 * 4;
-    if (clean % 4 != 0) break;
-    // A run of line breaks right after a whole group is skipped here, as the
-    // scalar rules would; anything else is theirs to decide.
-    const int64_t breakStart = done;
-    while (done < length && IsLineBreak(input[done])) ++done;
-    if (done == breakStart) break;
+    if (TakeCleanGroupsAndBreaks(outside, input, length, &done, &output) < 0) break;
   }
   *written = output - start;
   return done;

@@ -22,6 +22,10 @@ constexpr char kBase64Alphabet[] =
 // Scalar decoding
 // ---------------------------------------------------------------------------
 
+// The line breaks that may stand between groups; every decoder skips them
+// without any other effect.
+constexpr bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+
 // Decoding classes: 0..63 alphabet values, kPad for "=", kSkip for the rest.
 constexpr unsigned char kPad = 64;
 constexpr unsigned char kSkip = 255;

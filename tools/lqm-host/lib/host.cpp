@@ -80,6 +80,12 @@ int32_t Host::Select(int32_t selector) {
 // ---------------------------------------------------------------------------
 
 CallOutcome Host::Call(int32_t routine, const std::vector<Value>& args) {
+  return CallWith(routine, args, nullptr);
+}
+
+CallOutcome Host::Call(int32_t routine, std::vector<Value>&& args) { return CallWith(routine, args, &args); }
+
+CallOutcome Host::CallWith(int32_t routine, const std::vector<Value>& args, std::vector<Value>* movable) {
   CallOutcome outcome;
   if (!library_.IsLoaded()) {
     outcome.error = "no plugin loaded";
@@ -89,20 +95,7 @@ CallOutcome Host::Call(int32_t routine, const std::vector<Value>& args) {
   // the values given.
   const CommandInfo* row = routine > 0 ? FindCommand(routine) : nullptr;
   CallFrame frame(*this, row);
-  if (!frame.Build(args, nullptr, outcome.error)) return outcome;
-  frame.Run(routine);
-  return frame.Collect();
-}
-
-CallOutcome Host::Call(int32_t routine, std::vector<Value>&& args) {
-  CallOutcome outcome;
-  if (!library_.IsLoaded()) {
-    outcome.error = "no plugin loaded";
-    return outcome;
-  }
-  const CommandInfo* row = routine > 0 ? FindCommand(routine) : nullptr;
-  CallFrame frame(*this, row);
-  if (!frame.Build(args, &args, outcome.error)) return outcome;
+  if (!frame.Build(args, movable, outcome.error)) return outcome;
   frame.Run(routine);
   return frame.Collect();
 }

@@ -203,6 +203,9 @@ class Host {
   friend struct CommandContext;
   friend class CallFrame;  // call_frame.h
 
+  // Both Call overloads: `movable` is `args` itself when its BLOBs may move.
+  CallOutcome CallWith(int32_t routine, const std::vector<Value>& args, std::vector<Value>* movable);
+
   // Selector handlers (host_callback.cpp). Each reads only its own fields.
   void OnConvertString(abi::EngineBlock& block);
   void OnHandleManager(abi::EngineBlock& block);
