@@ -1,6 +1,7 @@
 // The lqm-rescomp command line (rescomp_command.h): build, list and dump.
 #include "resfile/rescomp_command.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -125,7 +126,7 @@ int RunResourceCompiler(const std::vector<std::string>& arguments, std::ostream&
       return 2;
     }
     TypeCode code;
-    std::copy(type.begin(), type.end(), code.begin());
+    std::copy_n(type.begin(), code.size(), code.begin());
     const Resource* found = LookupResource(resources, code, static_cast<int16_t>(id));
     if (found == nullptr) {
       err << arguments[1] << ": no resource " << DescribeTypeCode(code) << " " << id << "\n";
