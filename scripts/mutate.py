@@ -365,10 +365,11 @@ def binaries_hash(build_dir):
     return digest.hexdigest()
 
 
-def run_tests(build_dir, folder, timeout):
-    """Runs the folder's tests; returns (outcome, detail): outcome is
-    "killed", "timeout" or "survived"."""
-    gtest, ctest = TESTS_BY_FOLDER[folder]
+def run_tests(build_dir, folder, timeout, all_tests=False):
+    """Runs the folder's tests (every test that runs a built binary with
+    all_tests); returns (outcome, detail): outcome is "killed", "timeout" or
+    "survived"."""
+    gtest, ctest = ("*", CTEST_BINARIES) if all_tests else TESTS_BY_FOLDER[folder]
     steps = [("gtest " + gtest, [str(build_dir / "bin/lqm_tests"), "--gtest_brief=1", "--gtest_filter=" + gtest])]
     if ctest:
         steps.append(("ctest " + ctest, ["ctest", "--test-dir", str(build_dir), "-R", ctest, "-E", CTEST_EXCLUDE,
@@ -398,7 +399,7 @@ def mutate_one(site, build_dir, args, baseline):
         elif binaries_hash(build_dir) == baseline:
             outcome, detail = "no_change", ""
         else:
-            outcome, detail = run_tests(build_dir, site["folder"], args.timeout)
+            outcome, detail = run_tests(build_dir, site["folder"], args.timeout, args.all_tests)
     finally:
         # A second signal must not interrupt the restore itself.
         signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT, signal.SIGTERM})
@@ -504,6 +505,9 @@ def main():
     p.add_argument("--resume", action="store_true", help="keep the results already in mutation.json")
     p.add_argument("--timeout", type=int, default=300, help="seconds per test command (a hang counts as killed)")
     p.add_argument("--build-timeout", type=int, default=900)
+    p.add_argument("--all-tests", action="store_true",
+                   help="run every unit test and binary-running ctest for each mutant, not the folder's share "
+                        "(for comparing two test suites whose test names differ)")
     p.add_argument("--sanitize", action="store_true",
                    help="configure a new build dir with ASan and UBSan (for rerunning survivors)")
     args = p.parse_args()
