@@ -3,10 +3,11 @@
 // The input is split at line feeds; each line goes to HandleSessionLine with
 // the plugin attached, as `lqm-host session` would feed it. Every answer
 // must be one line of JSON holding an object (the protocol's only shape),
-// and after every line the plugin must hold no host object, unless the input
-// has planned host faults: a failed release leaves its object alive by
-// design, so from the first line that mentions "fail" the count is not
-// checked.
+// read as a session client reads it: a text with an unpaired surrogate comes
+// back as a lone "\udXXX" escape, which only the loose reader accepts.
+// After every line the plugin must hold no host object, unless the input has
+// planned host faults: a failed release leaves its object alive by design, so
+// from the first line that mentions "fail" the count is not checked.
 //
 // Settings a line can change (the app folder, failing commands, planned
 // faults) only live as long as the input's host.
@@ -14,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lqm-host/lib/loose_json.h"
 #include "lqm-host/lib/session.h"
 #include "plugin_driver.h"
 
@@ -32,8 +34,12 @@ int FuzzSessionLine(const uint8_t* data, size_t size) {
     faultsPlanned = faultsPlanned || line.find("fail") != std::string::npos;
     const std::string answer = lqm::host::HandleSessionLine(*session, line);
     LQM_FUZZ_CHECK(answer.find('\n') == std::string::npos);
-    const nlohmann::json parsed = nlohmann::json::parse(answer, nullptr, false);
-    LQM_FUZZ_CHECK(!parsed.is_discarded() && parsed.is_object());
+    nlohmann::json parsed = nlohmann::json::parse(answer, nullptr, false);
+    if (parsed.is_discarded()) {
+      LQM_FUZZ_CHECK(lqm::host::HasSurrogateEscape(answer));
+      LQM_FUZZ_CHECK(lqm::host::ParseJsonKeepingLoneSurrogates(answer, parsed));
+    }
+    LQM_FUZZ_CHECK(parsed.is_object());
     if (!faultsPlanned) LQM_FUZZ_CHECK(lqm_fuzz::NothingLive(session->host));
     start = end + 1;
   }
