@@ -158,7 +158,7 @@ void DiscoveryInit() {
 }
 
 EnvironmentFacts CurrentEnvironment() {
-  return {gPlatform, gSystemKind, gMachineKind, gApplicationType, gPathSeparator[0]};
+  return {gPlatform, gSystemKind, gMachineKind, gApplicationType};
 }
 
 bool DiscoverEnvironment() {

@@ -22,13 +22,11 @@ void DiscoveryShutdown();
 // host call, until the next initialisation.
 bool DiscoverEnvironment();
 
-// What discovery knows now, for the development host and the tests; -1 for
-// a value not known yet.
+// What discovery knows now, for the tests; -1 for a value not known yet.
 struct EnvironmentFacts {
   int32_t platform;  // 2 macOS, 3 Windows
   int32_t systemKind;
   int32_t machineKind;
   int32_t applicationType;
-  char separator;
 };
 EnvironmentFacts CurrentEnvironment();
