@@ -234,8 +234,8 @@ bool PrepareHost(Host& host, const HostOptions& o, std::string& error) {
 
 bool ParseCallArgument(const std::string& word, char declared, Value& out, std::string& error) {
   if (!word.empty() && word[0] == '{') {
-    nlohmann::json json = nlohmann::json::parse(word, nullptr, false);
-    if (json.is_discarded() && !(HasSurrogateEscape(word) && ParseJsonKeepingLoneSurrogates(word, json)))
+    nlohmann::json json;
+    if (!ParseJsonAllowingLoneSurrogates(word, json))
       return error = "'" + word + "' is not JSON", false;
     if (!ValueFromJson(json, out, error)) return false;
     if (declared == 'Y' && out.IsArray()) out = Value::Variable(std::move(out));

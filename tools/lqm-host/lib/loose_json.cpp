@@ -159,4 +159,9 @@ bool ParseJsonKeepingLoneSurrogates(std::string_view text, nlohmann::json& out) 
   return reader.at == text.size();
 }
 
+bool ParseJsonAllowingLoneSurrogates(std::string_view text, nlohmann::json& out) {
+  out = nlohmann::json::parse(text, nullptr, false);
+  return !out.is_discarded() || (HasSurrogateEscape(text) && ParseJsonKeepingLoneSurrogates(text, out));
+}
+
 }  // namespace lqm::host

@@ -25,4 +25,9 @@ bool HasSurrogateEscape(std::string_view text);
 // anything that is not JSON apart from unpaired surrogate escapes.
 bool ParseJsonKeepingLoneSurrogates(std::string_view text, nlohmann::json& out);
 
+// The standard reader first, and this one only for text it refused that has
+// surrogate escapes: how lqm-host reads a JSON argument, and how a client
+// reads an answer. False when neither accepts `text`.
+bool ParseJsonAllowingLoneSurrogates(std::string_view text, nlohmann::json& out);
+
 }  // namespace lqm::host
